@@ -1,0 +1,8 @@
+// The merge run.
+#include "app/merge_run.h"
+
+namespace app {
+
+void merge_run(platform::Runtime&) {}
+
+}  // namespace app
