@@ -21,7 +21,8 @@ void apply_session_settings(Runtime& rt) {
 
 std::string generation_time(const platform::DateTime& t) {
   std::string d = platform::format_date(t);  // dd.mm.yyyy
-  return d.substr(6, 4) + "-" + d.substr(3, 2) + "-" + d.substr(0, 2) + "T" + platform::format_time(t);
+  return d.substr(6, 4) + "-" + d.substr(3, 2) + "-" + d.substr(0, 2) + "T" +
+         platform::format_time(t);
 }
 
 void create_session_variables(Runtime& rt) {

@@ -72,7 +72,8 @@ int main(int argc, char** argv) {
   std::printf("lines: %llu (plain read counted %llu), %llu bytes of text\n",
               static_cast<unsigned long long>(lines), static_cast<unsigned long long>(plain_lines),
               static_cast<unsigned long long>(bytes));
-  std::printf("FREADLINE: %.3f s, %.0f lines/s; plain read: %.3f s\n", reader, lines / reader, plain);
+  std::printf("FREADLINE: %.3f s, %.0f lines/s; plain read: %.3f s\n", reader, lines / reader,
+              plain);
   std::printf("readline ratio=%.2f peak_mb=%.1f\n", reader / plain, peak_mb());
   return lines == plain_lines ? 0 : 1;
 }

@@ -12,9 +12,10 @@ DateTime SystemClock::now() const {
   std::time_t secs = std::chrono::system_clock::to_time_t(tp);
   std::tm local{};
   localtime_r(&secs, &local);
-  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(tp.time_since_epoch()).count() % 1000;
-  return DateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                  local.tm_hour,        local.tm_min,     local.tm_sec, static_cast<int>(ms)};
+  auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(tp.time_since_epoch()).count() % 1000;
+  return DateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,       local.tm_hour,
+                  local.tm_min,         local.tm_sec,     static_cast<int>(ms)};
 }
 
 void FixedClock::advance_ms(int64_t ms) {

@@ -45,7 +45,9 @@ int parse_side(std::string_view text, bool* any) {
 
 }  // namespace
 
-ColorSet default_colors() { return ColorSet{}; }
+ColorSet default_colors() {
+  return ColorSet{};
+}
 
 Attr parse_pair(std::string_view pair, Attr fallback) {
   bool any = false;
@@ -66,7 +68,8 @@ ColorSet parse_colors(std::string_view spec, const ColorSet& base) {
   size_t start = 0;
   for (int i = 0; i < 5 && start <= spec.size(); ++i) {
     size_t comma = spec.find(',', start);
-    std::string_view part = spec.substr(start, comma == std::string_view::npos ? spec.npos : comma - start);
+    std::string_view part =
+        spec.substr(start, comma == std::string_view::npos ? spec.npos : comma - start);
     *slots[i] = parse_pair(part, *slots[i]);
     if (comma == std::string_view::npos) break;
     start = comma + 1;

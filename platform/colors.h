@@ -10,9 +10,15 @@ namespace platform {
 // (0 black, 1 blue, 2 green, 3 cyan, 4 red, 5 magenta, 6 brown, 7 white; +8 bright).
 using Attr = uint8_t;
 
-constexpr Attr make_attr(int fg, int bg) { return static_cast<Attr>((fg & 15) | ((bg & 15) << 4)); }
-constexpr int fg_of(Attr a) { return a & 15; }
-constexpr int bg_of(Attr a) { return (a >> 4) & 15; }
+constexpr Attr make_attr(int fg, int bg) {
+  return static_cast<Attr>((fg & 15) | ((bg & 15) << 4));
+}
+constexpr int fg_of(Attr a) {
+  return a & 15;
+}
+constexpr int bg_of(Attr a) {
+  return (a >> 4) & 15;
+}
 
 // The five pairs of a colour string: standard, enhanced, border, background, unselected.
 struct ColorSet {

@@ -36,7 +36,9 @@ std::string normalize_name(std::string_view name) {
 
 bool wildcard_match(std::string_view p, std::string_view n) {
   size_t pi = 0, ni = 0, star = std::string_view::npos, mark = 0;
-  auto same = [](char a, char b) { return lower_ascii(std::string(1, a)) == lower_ascii(std::string(1, b)); };
+  auto same = [](char a, char b) {
+    return lower_ascii(std::string(1, a)) == lower_ascii(std::string(1, b));
+  };
   while (ni < n.size()) {
     if (pi < p.size() && (p[pi] == '?' || same(p[pi], n[ni]))) {
       ++pi;
@@ -55,7 +57,8 @@ bool wildcard_match(std::string_view p, std::string_view n) {
   return pi == p.size();
 }
 
-Files::Files(fs::path work_dir, Environment env) : work_dir_(std::move(work_dir)), env_(std::move(env)) {}
+Files::Files(fs::path work_dir, Environment env)
+    : work_dir_(std::move(work_dir)), env_(std::move(env)) {}
 
 namespace {
 
@@ -138,12 +141,18 @@ std::vector<DirEntry> Files::list(std::string_view pattern) const {
     DirEntry e;
     e.name = name;
     e.size = static_cast<uint64_t>(st.st_size);
-    e.modified = DateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                          local.tm_hour, local.tm_min, local.tm_sec, 0};
+    e.modified = DateTime{local.tm_year + 1900,
+                          local.tm_mon + 1,
+                          local.tm_mday,
+                          local.tm_hour,
+                          local.tm_min,
+                          local.tm_sec,
+                          0};
     out.push_back(e);
   }
   // Folder order differs between file systems; name order keeps the listing repeatable.
-  std::sort(out.begin(), out.end(), [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
+  std::sort(out.begin(), out.end(),
+            [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
   return out;
 }
 

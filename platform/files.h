@@ -39,8 +39,8 @@ class Files {
   // gives an empty path (nothing can be opened there).
   std::filesystem::path resolve(std::string_view name) const;
 
-  bool exists(std::string_view name) const;  // a regular file
-  bool remove(std::string_view name) const;  // true when no such file is left
+  bool exists(std::string_view name) const;    // a regular file
+  bool remove(std::string_view name) const;    // true when no such file is left
   bool make_dir(std::string_view name) const;  // one level; an existing folder is fine
   // Ordinary (not hidden) files of the working folder whose name matches a pattern such
   // as "*.XML", letters compared without regard to case.

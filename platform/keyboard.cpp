@@ -23,7 +23,9 @@ int Keyboard::wait(double seconds) {
   return take(static_cast<int>(seconds * 1000 + 0.5));
 }
 
-int Keyboard::poll() { return take(0); }
+int Keyboard::poll() {
+  return take(0);
+}
 
 int Keyboard::next_key() {
   if (buffer_.empty()) {
@@ -39,7 +41,9 @@ void Keyboard::stuff(std::string_view text) {
   for (unsigned char c : text) buffer_.push_back(c);
 }
 
-void Keyboard::stuff_keys(std::initializer_list<int> codes) { buffer_.assign(codes); }
+void Keyboard::stuff_keys(std::initializer_list<int> codes) {
+  buffer_.assign(codes);
+}
 
 void Keyboard::clear() {
   buffer_.clear();

@@ -26,8 +26,10 @@ class FileSink : public PrinterSink {
   }
   bool close() override {
     if (!file_) return error_.empty();
-    if (std::fflush(file_) != 0 && error_.empty()) error_ = "zapis do " + name_ + ": " + std::strerror(errno);
-    if (std::fclose(file_) != 0 && error_.empty()) error_ = "zamkniecie " + name_ + ": " + std::strerror(errno);
+    if (std::fflush(file_) != 0 && error_.empty())
+      error_ = "zapis do " + name_ + ": " + std::strerror(errno);
+    if (std::fclose(file_) != 0 && error_.empty())
+      error_ = "zamkniecie " + name_ + ": " + std::strerror(errno);
     file_ = nullptr;
     return error_.empty();
   }
@@ -45,7 +47,9 @@ class FileSink : public PrinterSink {
 std::unique_ptr<PrinterSink> open_file_sink(const std::filesystem::path& path, std::string* error) {
   std::FILE* f = path.empty() ? nullptr : std::fopen(path.c_str(), "wb");
   if (!f) {
-    if (error) *error = "nie mozna utworzyc " + path.string() + ": " + std::strerror(path.empty() ? ENOENT : errno);
+    if (error)
+      *error = "nie mozna utworzyc " + path.string() + ": " +
+               std::strerror(path.empty() ? ENOENT : errno);
     return nullptr;
   }
   return std::make_unique<FileSink>(f, path.string());
@@ -59,7 +63,8 @@ void LineOutput::emit(std::string_view bytes) {
   if (echo_) {
     for (size_t i = 0; i < bytes.size();) {
       size_t nl = bytes.find("\r\n", i);
-      screen_.tty_write(bytes.substr(i, nl == std::string_view::npos ? std::string_view::npos : nl - i));
+      screen_.tty_write(
+          bytes.substr(i, nl == std::string_view::npos ? std::string_view::npos : nl - i));
       if (nl == std::string_view::npos) break;
       screen_.tty_newline();
       i = nl + 2;
@@ -68,7 +73,9 @@ void LineOutput::emit(std::string_view bytes) {
   if (printer_ && sink_ && !sink_->write(bytes) && error_.empty()) error_ = sink_->error();
 }
 
-void LineOutput::write(std::string_view text) { emit(text); }
+void LineOutput::write(std::string_view text) {
+  emit(text);
+}
 
 void LineOutput::new_line(std::initializer_list<std::string_view> texts) {
   emit("\r\n");

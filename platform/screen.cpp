@@ -18,7 +18,9 @@ bool clip(int& top, int& left, int& bottom, int& right) {
 
 }  // namespace
 
-Screen::Screen() { colors_ = default_colors(); }
+Screen::Screen() {
+  colors_ = default_colors();
+}
 
 std::string Screen::set_color(std::string_view spec) {
   std::string previous = color_spec_;
@@ -27,7 +29,9 @@ std::string Screen::set_color(std::string_view spec) {
   return previous;
 }
 
-void Screen::say(int row, int col, std::string_view text) { say(row, col, text, colors_.standard); }
+void Screen::say(int row, int col, std::string_view text) {
+  say(row, col, text, colors_.standard);
+}
 
 void Screen::say(int row, int col, std::string_view text, Attr attr) {
   if (row >= 0 && row < kRows) {
@@ -112,7 +116,9 @@ SavedRect Screen::save(int top, int left, int bottom, int right) const {
   return s;
 }
 
-void Screen::restore(const SavedRect& s) { restore_at(s, s.top, s.left); }
+void Screen::restore(const SavedRect& s) {
+  restore_at(s, s.top, s.left);
+}
 
 void Screen::restore_at(const SavedRect& s, int top, int left) {
   const int width = s.right - s.left + 1;
@@ -139,7 +145,8 @@ void Screen::set_cursor_on(bool on) {
 void Screen::tty_write(std::string_view text) {
   for (char ch : text) {
     if (col_ >= kCols) tty_newline();
-    if (row_ >= 0 && row_ < kRows && col_ >= 0) cell(row_, col_) = Cell{static_cast<uint8_t>(ch), colors_.standard};
+    if (row_ >= 0 && row_ < kRows && col_ >= 0)
+      cell(row_, col_) = Cell{static_cast<uint8_t>(ch), colors_.standard};
     ++col_;
   }
   touch();

@@ -29,24 +29,24 @@ class NamedTexts {
 };
 
 struct Session {
-  int STACJA = 1;            // station number, written as two digits into work file names
+  int STACJA = 1;               // station number, written as two digits into work file names
   std::string J_USUN_PL = "1";  // Polish letter conversion option of the document writer
-  std::string M_CEL = "1";   // purpose of the filing: 1 new, 2 correction
-  std::string DATA_WYT;      // generation time yyyy-mm-ddThh:mm:ss
-  std::string DATA_OD;       // period taken from the source files
+  std::string M_CEL = "1";      // purpose of the filing: 1 new, 2 correction
+  std::string DATA_WYT;         // generation time yyyy-mm-ddThh:mm:ss
+  std::string DATA_OD;          // period taken from the source files
   std::string DATA_DO;
-  std::string POLE;          // row-buffer member the reader fills with an amount
-  std::string PX;            // table field being filled during a row append
-  std::string PY;            // row-buffer member that supplies it
+  std::string POLE;  // row-buffer member the reader fills with an amount
+  std::string PX;    // table field being filled during a row append
+  std::string PY;    // row-buffer member that supplies it
   // Merge run.
-  int II = 0;                // number of marked source files
-  std::string PLIK;          // reading report path, later the output document path
-  int J = 0;                 // running number of the file being read
-  std::string PLIK2;         // name of the source file being read
-  std::string M_FOLDER;      // output folder as typed
+  int II = 0;            // number of marked source files
+  std::string PLIK;      // reading report path, later the output document path
+  int J = 0;             // running number of the file being read
+  std::string PLIK2;     // name of the source file being read
+  std::string M_FOLDER;  // output folder as typed
   // Calculator: its left column survives between openings.
   int LX_KALK = 30;
-  NamedTexts row;            // the row buffer: M_S_Z, M_LP_OLD, ... M_X
+  NamedTexts row;  // the row buffer: M_S_Z, M_LP_OLD, ... M_X
 };
 
 }  // namespace platform

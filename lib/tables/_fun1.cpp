@@ -21,7 +21,10 @@ void show(Runtime& rt, std::string_view text, Form form, double seconds) {
   s.clear(15, 30, 19, 72, platform::make_attr(7, 0));
   const bool red = form == Form::kTimedRed || form == Form::kUntilKey;
   s.frame(15, 30, 19, 72, platform::Frame::kDouble, parse_pair(red ? "W+/R" : "N/W", 0));
-  Attr text_attr = parse_pair(form == Form::kUntilKey ? "RG+/N" : form == Form::kTimedRed ? "R+/N" : "W+/N", 0);
+  Attr text_attr = parse_pair(form == Form::kUntilKey   ? "RG+/N"
+                              : form == Form::kTimedRed ? "R+/N"
+                                                        : "W+/N",
+                              0);
   int col = (41 - static_cast<int>(text.size())) / 2 + 31;  // division cuts toward zero
   s.say(17, col, text, text_attr);
   if (form == Form::kPlain) rt.keys.wait(1);

@@ -27,7 +27,8 @@ std::string USUN_SPACJE(std::string_view text) {
 
 bool FILE_X(Runtime& rt, std::string_view name) {
   std::string bare = USUN_SPACJE(name);
-  return rt.files.exists(platform::upper_ascii(bare)) || rt.files.exists(platform::lower_ascii(bare));
+  return rt.files.exists(platform::upper_ascii(bare)) ||
+         rt.files.exists(platform::lower_ascii(bare));
 }
 
 namespace {
@@ -47,7 +48,9 @@ std::string take_item(std::string_view& rest) {
   return item;
 }
 
-int to_int(const std::string& t) { return std::atoi(trim(t).c_str()); }
+int to_int(const std::string& t) {
+  return std::atoi(trim(t).c_str());
+}
 
 }  // namespace
 
@@ -58,7 +61,8 @@ TableSpec parse_table_spec(std::string_view spec) {
     platform::dbf::FieldDef f;
     f.name = platform::upper_ascii(trim(take_item(spec)));
     std::string type = trim(take_item(spec));
-    f.type = type.empty() ? 'C' : static_cast<char>(std::toupper(static_cast<unsigned char>(type[0])));
+    f.type =
+        type.empty() ? 'C' : static_cast<char>(std::toupper(static_cast<unsigned char>(type[0])));
     f.length = to_int(take_item(spec));
     f.decimals = to_int(take_item(spec));
     if (f.name.empty() && trim(type).empty()) continue;  // a stray trailing comma
@@ -71,8 +75,8 @@ bool TWORZ(Runtime& rt, std::string_view spec, bool, std::optional<double> scrat
   auto& t = rt.tables;
   const int caller_slot = t.selected();
 
-  std::string digits = scratch_number && *scratch_number != 0 ? STR2(*scratch_number)
-                                                               : STR2(rt.clock.now().second);
+  std::string digits =
+      scratch_number && *scratch_number != 0 ? STR2(*scratch_number) : STR2(rt.clock.now().second);
   std::string scratch = "strukt" + digits;
   for (int tries = 0; tries < 100 && FILE_X(rt, scratch + ".dbf"); ++tries) {
     if (t.used()) t.close();
@@ -92,17 +96,21 @@ bool TWORZ(Runtime& rt, std::string_view spec, bool, std::optional<double> scrat
   if (slot == 0) slot = 98;
   t.select(slot);
   if (t.used()) t.close();
-  const std::vector<platform::dbf::FieldDef> structure = {
-      {"FIELD_NAME", 'C', 10, 0}, {"FIELD_TYPE", 'C', 1, 0}, {"FIELD_LEN", 'N', 3, 0}, {"FIELD_DEC", 'N', 3, 0}};
+  const std::vector<platform::dbf::FieldDef> structure = {{"FIELD_NAME", 'C', 10, 0},
+                                                          {"FIELD_TYPE", 'C', 1, 0},
+                                                          {"FIELD_LEN", 'N', 3, 0},
+                                                          {"FIELD_DEC", 'N', 3, 0}};
   std::string err;
-  bool made = platform::dbf::Table::create(rt.files.resolve(scratch + ".dbf"), structure, rt.today(), &err);
+  bool made =
+      platform::dbf::Table::create(rt.files.resolve(scratch + ".dbf"), structure, rt.today(), &err);
   if (!made || !NET_USE(rt, scratch, "strukt", true, 5)) {
     _OKNO_(rt, "Plik strukt.dbf niedostepny");
     t.select(caller_slot);
     return false;
   }
   t.close();
-  bool ok = platform::dbf::Table::create(rt.files.resolve(parsed.path + ".dbf"), parsed.fields, rt.today(), &err);
+  bool ok = platform::dbf::Table::create(rt.files.resolve(parsed.path + ".dbf"), parsed.fields,
+                                         rt.today(), &err);
   rt.files.remove(scratch + ".dbf");
   t.select(caller_slot);
   return ok;

@@ -8,7 +8,9 @@ namespace {
 constexpr size_t kBufferSize = 1 << 20;
 }
 
-LineFile::~LineFile() { close(); }
+LineFile::~LineFile() {
+  close();
+}
 
 bool LineFile::open(const std::filesystem::path& path) {
   close();
@@ -44,10 +46,12 @@ std::string_view LineFile::window(size_t want) {
       return {};
     }
     buf_start_ = pos_;
-    size_t limit = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(buf_.size()), size_ - pos_));
+    size_t limit =
+        static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(buf_.size()), size_ - pos_));
     buf_len_ = std::fread(buf_.data(), 1, limit, file_);
     if (buf_len_ < limit) failed_ = failed_ || std::ferror(file_);
-    if (end > buf_start_ + static_cast<int64_t>(buf_len_)) end = buf_start_ + static_cast<int64_t>(buf_len_);
+    if (end > buf_start_ + static_cast<int64_t>(buf_len_))
+      end = buf_start_ + static_cast<int64_t>(buf_len_);
   }
   const char* p = buf_.data() + (pos_ - buf_start_);
   return std::string_view(p, static_cast<size_t>(end - pos_));

@@ -57,6 +57,8 @@ constexpr size_t kLineReach = 750;
 constexpr size_t kMaxLine = 748;
 
 // FREADLINE on an open line file.
-inline std::string_view FREADLINE(LineFile& f) { return f.read_crlf_line(); }
+inline std::string_view FREADLINE(LineFile& f) {
+  return f.read_crlf_line();
+}
 
 }  // namespace tables

@@ -8,7 +8,8 @@
 
 namespace tables {
 
-bool NET_USE(Runtime& rt, std::string_view file, std::string_view alias, bool exclusive, int attempts) {
+bool NET_USE(Runtime& rt, std::string_view file, std::string_view alias, bool exclusive,
+             int attempts) {
   platform::SavedRect saved = rt.screen.save(15, 30, 20, 72);
   const std::string upper = platform::upper_ascii(file);
   if (exclusive && upper.rfind("ROB\\", 0) != 0 && upper.rfind("STRUKT", 0) != 0)
@@ -20,6 +21,9 @@ bool NET_USE(Runtime& rt, std::string_view file, std::string_view alias, bool ex
       rt.screen.restore(saved);
       return true;
     }
+    // Only a table held by another program can become free; a missing or damaged file
+    // will not, so waiting for it would only keep the user waiting.
+    if (rt.tables.last_status() != platform::dbf::OpenStatus::kConflict) break;
     rt.keys.wait(1);
     if (attempts != 0 && --left <= 0) break;
   }
@@ -48,7 +52,8 @@ bool REC_LOCK(Runtime& rt, double seconds) {
 }
 
 bool ADD_REC(Runtime& rt, double seconds) {
-  return with_retries(rt, seconds, [&] { return rt.tables.append_blank() && !rt.tables.net_err(); });
+  return with_retries(rt, seconds,
+                      [&] { return rt.tables.append_blank() && !rt.tables.net_err(); });
 }
 
 }  // namespace tables

@@ -13,7 +13,8 @@ using platform::Runtime;
 // Opens `file` (a path without ".dbf") in the current slot under `alias`, exclusive or
 // shared, trying `attempts` times about a second apart (0: until it succeeds). An
 // exclusive open outside ROB\ and STRUKT shows "Otwieram plik <file>.dbf" meanwhile.
-bool NET_USE(Runtime& rt, std::string_view file, std::string_view alias, bool exclusive, int attempts);
+bool NET_USE(Runtime& rt, std::string_view file, std::string_view alias, bool exclusive,
+             int attempts);
 
 // Locks the current record, trying for `seconds` in half-second steps (0: for ever).
 bool REC_LOCK(Runtime& rt, double seconds);

@@ -26,8 +26,8 @@ TempDir::~TempDir() {
 TestRuntime::TestRuntime(platform::DateTime start)
     : clock(start),
       term(clock),
-      rt_ptr(std::make_unique<platform::Runtime>(dir.path(), term, clock,
-                                                 platform::Environment{{"HOME", dir.path().string()}})),
+      rt_ptr(std::make_unique<platform::Runtime>(
+          dir.path(), term, clock, platform::Environment{{"HOME", dir.path().string()}})),
       rt(*rt_ptr) {}
 
 std::filesystem::path write_file(const std::filesystem::path& path, std::string_view bytes) {
@@ -44,7 +44,9 @@ std::string read_file(const std::filesystem::path& path) {
   return s.str();
 }
 
-std::filesystem::path fixtures_dir() { return std::filesystem::path(SPAJAK_SOURCE_DIR) / "tests" / "fixtures"; }
+std::filesystem::path fixtures_dir() {
+  return std::filesystem::path(SPAJAK_SOURCE_DIR) / "tests" / "fixtures";
+}
 
 std::filesystem::path schema_dir() {
   return std::filesystem::path(SPAJAK_SOURCE_DIR).parent_path() / "shared" / "jpk-schema";

@@ -1,8 +1,9 @@
 // File names: trimming, lower case, "\" separators, drives and case-insensitive lookup;
 // line output into the printer file.
+#include "platform/files.h"
+
 #include <gtest/gtest.h>
 
-#include "platform/files.h"
 #include "tests/support/test_runtime.h"
 
 using namespace platform;
@@ -12,7 +13,7 @@ using testing_support::write_file;
 
 TEST(Files, NamesAreTrimmedAndLowerCasedAsAWhole) {
   EXPECT_EQ(normalize_name("  ROB\\JPK_01.XML "), "rob\\jpk_01.xml");
-  EXPECT_EQ(normalize_name("ŁÓDŹ.XML"), "ŁÓDŹ.xml");  // only A-Z change
+  EXPECT_EQ(normalize_name("ŁÓDŹ.XML"), "ŁÓdŹ.xml");  // only A-Z change
   EXPECT_EQ(normalize_name("   "), "");
 }
 
@@ -23,13 +24,16 @@ TEST(Files, ExistingFilesAreFoundWhateverTheirCase) {
   EXPECT_TRUE(t.rt.files.exists("abc.xml"));
   EXPECT_EQ(t.rt.files.resolve("abc.xml"), t.file("ABC.XML"));
   EXPECT_EQ(t.rt.files.resolve(" ROB\\FIRMA_A.XML "), t.file("Rob/Firma_A.XML"));
-  EXPECT_EQ(t.rt.files.resolve("NEW\\FILE.TXT"), t.file("new/file.txt"));  // new names are lower case
+  EXPECT_EQ(t.rt.files.resolve("NEW\\FILE.TXT"),
+            t.file("new/file.txt"));  // new names are lower case
 }
 
 TEST(Files, DriveLettersMapToFolders) {
   TestRuntime t;
-  Files f(t.dir.path(), {{"HOME", "/home/user"}, {"SPAJAK_DRIVE_D", (t.dir.path() / "d").string()}});
-  EXPECT_EQ(f.resolve("C:\\JPK_VAT\\JPK_VAT.XML"), std::filesystem::path("/home/user/jpk_vat/jpk_vat.xml"));
+  Files f(t.dir.path(),
+          {{"HOME", "/home/user"}, {"SPAJAK_DRIVE_D", (t.dir.path() / "d").string()}});
+  EXPECT_EQ(f.resolve("C:\\JPK_VAT\\JPK_VAT.XML"),
+            std::filesystem::path("/home/user/jpk_vat/jpk_vat.xml"));
   EXPECT_EQ(f.resolve("D:\\EXPORT"), t.dir.path() / "d" / "export");
   EXPECT_EQ(f.resolve("D:"), t.dir.path() / "d");
   EXPECT_TRUE(f.resolve("Q:\\X").empty());
@@ -63,6 +67,7 @@ TEST(LineOutput, NewLineAppendAndEcho) {
   out.new_line({"two", "three"});
   out.new_line();
   out.set_printer(false);
+  out.set_echo(true);
   out.append({"not in the file"});
   EXPECT_TRUE(out.close_printer_file());
   EXPECT_EQ(read_file(t.file("report.txt")), "one\r\ntwo three\r\n");

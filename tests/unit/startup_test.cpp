@@ -1,8 +1,9 @@
 // Start-up: session settings and the initial session variables.
+#include "app/startup.h"
+
 #include <gtest/gtest.h>
 
 #include "app/jpk_dbf.h"
-#include "app/startup.h"
 #include "tests/support/test_runtime.h"
 
 using testing_support::TestRuntime;

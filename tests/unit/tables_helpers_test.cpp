@@ -15,11 +15,14 @@ TEST(Str2, TwoDigitsForFileNames) {
   struct Case {
     double n;
     const char* want;
-  } cases[] = {{1, "01"}, {9, "09"}, {10, "10"}, {59, "59"}, {99, "99"}, {0, "00"}, {100, "00"}, {1e9, "00"}, {7.4, "07"}};
+  } cases[] = {{1, "01"}, {9, "09"},   {10, "10"},  {59, "59"}, {99, "99"},
+               {0, "00"}, {100, "00"}, {1e9, "00"}, {7.4, "07"}};
   for (const auto& c : cases) EXPECT_EQ(STR2(c.n), c.want) << c.n;
 }
 
-TEST(UsunSpacje, RemovesBlanksOnly) { EXPECT_EQ(USUN_SPACJE(" a b\tc "), "ab\tc"); }
+TEST(UsunSpacje, RemovesBlanksOnly) {
+  EXPECT_EQ(USUN_SPACJE(" a b\tc "), "ab\tc");
+}
 
 TEST(FileX, FindsAFileDespiteBlanksAndCase) {
   TestRuntime t;
@@ -57,7 +60,9 @@ TEST(Freadline, LineEndsAndReach) {
       {"lone LF and CR are bytes", "a\nb\rc\r\n", {"a\nb\rc"}},
       {"line feeds only", "a\nb\n", {"", "", "", ""}},
       {"748 bytes come back whole", l748 + "\r\n", {l748}},
-      {"750 bytes: two empty lines, then the last 748", l750 + "\r\n", {"", "", std::string(748, 'c')}},
+      {"750 bytes: two empty lines, then the last 748",
+       l750 + "\r\n",
+       {"", "", std::string(748, 'c')}},
       {"empty file", "", {}},
   };
   for (const auto& c : cases) {
