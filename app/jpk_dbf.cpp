@@ -2,6 +2,7 @@
 #include "app/jpk_dbf.h"
 
 #include <cstdio>
+#include <optional>
 
 #include "lib/tables/_fun1.h"
 #include "lib/tables/_fun3.h"
@@ -33,16 +34,53 @@ const std::vector<WorkField>& work_table_fields() {
   return fields;
 }
 
-std::string work_table_name(const Runtime& rt) { return "jpk_rob\\jpk" + tables::STR2(rt.vars.STACJA); }
+std::string work_table_name(const Runtime& rt) {
+  return "jpk_rob\\jpk" + tables::STR2(rt.vars.STACJA);
+}
 
 std::string work_table_spec(const Runtime& rt) {
   std::string spec = work_table_name(rt);
   for (const auto& f : work_table_fields()) {
-    char group[40];
-    std::snprintf(group, sizeof group, ",%-10s,C,%3d,  0", f.name, f.width);
-    spec += group;
+    spec += ',';
+    spec += f.name;
+    spec += ",C,";
+    spec += std::to_string(f.width);
+    spec += ",0";
   }
   return spec;
+}
+
+namespace {
+
+bool is_continuation(unsigned char c) {
+  return (c & 0xC0) == 0x80;
+}
+
+// Bytes that may stand between "&" and ";" of an entity or character reference.
+bool is_reference_byte(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '#' ||
+         c == '_' || c == '.' || c == '-' || c == ':' || c >= 0x80;
+}
+
+}  // namespace
+
+size_t field_cut(std::string_view text, size_t width) {
+  if (text.size() <= width) return text.size();
+  size_t n = width;
+  // A multi-byte letter that would lose its tail is left out whole (at most 3 bytes back;
+  // further back the text is not UTF-8 and is cut where it stands).
+  size_t m = n;
+  for (int k = 0; k < 3 && m > 0 && is_continuation(static_cast<unsigned char>(text[m])); ++k) --m;
+  if (!is_continuation(static_cast<unsigned char>(text[m]))) n = m;
+  // An entity reference begun but not closed before the cut is left out whole.
+  size_t amp = text.substr(0, n).rfind('&');
+  if (amp != std::string_view::npos) {
+    bool open = true;
+    for (size_t i = amp + 1; i < n && open; ++i)
+      open = is_reference_byte(static_cast<unsigned char>(text[i])) && text[i] != ';';
+    if (open) n = amp;
+  }
+  return n;
 }
 
 void create_row_buffer(Runtime& rt) {
@@ -52,16 +90,33 @@ void create_row_buffer(Runtime& rt) {
   *rt.vars.row.find("M_LP_NEW") = std::string(6, ' ');
 }
 
-void ZERUJ_ZMIENNE(Runtime& rt) {
+RowBufferMap::RowBufferMap(Runtime& rt) {
+  const auto& row = rt.vars.row;
   for (const auto& f : work_table_fields()) {
-    std::string_view name = f.name;
+    const std::string_view name = f.name;
     if (name == "S_Z" || name == "LP_NEW") continue;
-    std::string* member = rt.vars.row.find(std::string("M_") + f.name);
-    if (!member) continue;
-    if (name == "DATA")
-      member->clear();
+    const int member = row.index_of(std::string("M_") + f.name);
+    if (member >= 0) cleared.push_back({member, name == "DATA" ? -1 : f.width});
+  }
+  if (const platform::dbf::Table* jpk = rt.tables.slot(kJpkSlot)) {
+    for (const auto& f : jpk->fields()) {
+      if (f.name == "LP_NEW") table_lp_new = static_cast<int>(table.size());
+      table.push_back(row.index_of("M_" + f.name));
+    }
+  }
+}
+
+void ZERUJ_ZMIENNE(Runtime& rt) {
+  ZERUJ_ZMIENNE(rt, RowBufferMap(rt));
+}
+
+void ZERUJ_ZMIENNE(Runtime& rt, const RowBufferMap& map) {
+  auto& row = rt.vars.row;
+  for (const auto& c : map.cleared) {
+    if (c.width < 0)
+      row.at(c.member).clear();
     else
-      member->assign(static_cast<size_t>(f.width), ' ');
+      row.at(c.member).assign(static_cast<size_t>(c.width), ' ');
   }
 }
 
@@ -70,31 +125,22 @@ bool TWORZ_JPK_DBF(Runtime& rt) {
   if (rt.tables.used()) rt.tables.close();
   rt.files.make_dir("JPK_ROB");
   const std::string name = work_table_name(rt);
-  tables::TWORZ(rt, work_table_spec(rt), true, rt.vars.STACJA);
+  // A table that could not be replaced must not be opened: it would carry the rows of an
+  // earlier run into this merge.
+  const bool created = tables::TWORZ(rt, work_table_spec(rt), true, rt.vars.STACJA);
   rt.tables.select(kJpkSlot);
-  if (!tables::NET_USE(rt, name, "jpk", true, 20)) {
+  if (!created || !tables::NET_USE(rt, name, "jpk", true, 20)) {
     tables::_OKNO_(rt, "Plik " + name + " niedostepny");
     return false;
   }
   return true;
 }
 
-namespace {
-
-// The row-buffer member of a field: "M_" + its name.
-std::string* member_of(platform::NamedTexts& row, int position_hint, std::string_view field) {
-  auto& items = row.items();
-  if (position_hint >= 0 && static_cast<size_t>(position_hint) < items.size()) {
-    const std::string& n = items[static_cast<size_t>(position_hint)].first;
-    if (n.size() == field.size() + 2 && n.compare(0, 2, "M_") == 0 && n.compare(2, std::string::npos, field) == 0)
-      return &row.at(position_hint);
-  }
-  return row.find(std::string("M_") + std::string(field));
+bool DODAJ_ZMIENNE(Runtime& rt, int* values_cut) {
+  return DODAJ_ZMIENNE(rt, RowBufferMap(rt), values_cut);
 }
 
-}  // namespace
-
-bool DODAJ_ZMIENNE(Runtime& rt) {
+bool DODAJ_ZMIENNE(Runtime& rt, const RowBufferMap& map, int* values_cut) {
   auto& t = rt.tables;
   const int caller_slot = t.selected();
   const platform::dbf::Table* caller_table = t.current();
@@ -102,19 +148,34 @@ bool DODAJ_ZMIENNE(Runtime& rt) {
 
   t.select(kJpkSlot);
   platform::dbf::Table* jpk = t.current();
-  bool ok = jpk && t.append_blank() && !t.net_err();
+  const long rows_before = jpk ? jpk->reccount() : 0;
+  // The table keeps appended rows in a buffer; when writing that buffer out fails, the rows
+  // in it are gone and the new row does not get the next number. Either way it is a failure.
+  bool ok = jpk && t.append_blank() && !t.net_err() && jpk->recno() == rows_before + 1;
   if (ok) {
     const auto& fields = jpk->fields();
+    // A map made before the table was created anew may not fit it.
+    std::optional<RowBufferMap> fresh;
+    if (map.table.size() != fields.size()) fresh.emplace(rt);
+    const RowBufferMap& m = fresh ? *fresh : map;
+    auto& row = rt.vars.row;
     for (size_t i = 0; i < fields.size(); ++i) {
-      const std::string& name = fields[i].name;
-      std::string* member = member_of(rt.vars.row, static_cast<int>(i), name);
-      if (name == "LP_NEW" && member) {
+      const int member = m.table[i];
+      if (member < 0) continue;
+      std::string& text = row.at(member);
+      if (static_cast<int>(i) == m.table_lp_new) {
         // A row number beyond six digits cannot be shown; asterisks say so.
         char num[32];
         std::snprintf(num, sizeof num, "%6ld", jpk->recno());
-        *member = jpk->recno() > 999999 ? std::string(6, '*') : std::string(num);
+        text.assign(jpk->recno() > 999999 ? "******" : num);
       }
-      if (member) ok = jpk->put(static_cast<int>(i) + 1, *member) && ok;
+      const std::string_view value = text;
+      const size_t keep = field_cut(value, static_cast<size_t>(fields[i].length));
+      if (values_cut && value.find_first_not_of(' ', keep) != std::string_view::npos) ++*values_cut;
+      // The new record is blank: only values with something in them need storing.
+      const std::string_view kept = value.substr(0, keep);
+      if (kept.find_first_not_of(' ') != std::string_view::npos)
+        ok = jpk->put(static_cast<int>(i) + 1, kept) && ok;
     }
     if (!fields.empty()) {
       rt.vars.PX = fields.back().name;

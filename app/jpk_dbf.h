@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/runtime.h"
@@ -30,15 +31,37 @@ std::string work_table_spec(const Runtime& rt);
 void create_row_buffer(Runtime& rt);
 
 // Creates the merge work table anew and opens it exclusively in slot 51.
-// False (after "Plik <name> niedostepny") when it cannot be opened.
+// False (after "Plik <name> niedostepny") when it cannot be created or opened.
 bool TWORZ_JPK_DBF(Runtime& rt);
+
+// Where the members of the row buffer stand in rt.vars.row, found once so that a reader can
+// clear and append many rows without looking members up by name.
+struct RowBufferMap {
+  explicit RowBufferMap(Runtime& rt);
+  struct Clear {
+    int member;
+    int width;  // -1: an empty text
+  };
+  std::vector<Clear> cleared;  // what ZERUJ_ZMIENNE sets
+  std::vector<int> table;      // member of each field of the table in slot 51, -1 for none
+  int table_lp_new = -1;       // position of LP_NEW among those fields
+};
 
 // Clears the row buffer: every member but M_S_Z and M_LP_NEW to blanks of its width,
 // M_DATA to an empty text.
 void ZERUJ_ZMIENNE(Runtime& rt);
+void ZERUJ_ZMIENNE(Runtime& rt, const RowBufferMap& map);
 
 // Appends the row buffer to the merge work table; LP_NEW becomes the new row number.
-// Returns false when the row could not be appended (the table is not open, or a write failed).
-bool DODAJ_ZMIENNE(Runtime& rt);
+// A value longer than its field is cut where the text stays whole (see field_cut); each
+// value that loses more than blanks adds 1 to *values_cut. Returns false when the row
+// could not be stored (no table open, or a write of this or an earlier row failed).
+bool DODAJ_ZMIENNE(Runtime& rt, int* values_cut = nullptr);
+bool DODAJ_ZMIENNE(Runtime& rt, const RowBufferMap& map, int* values_cut);
+
+// How many leading bytes of `text` go into a field of `width` bytes: all of them when they
+// fit; otherwise at most `width`, moved back so that the kept text ends neither inside a
+// UTF-8 sequence nor inside an entity reference such as "&amp;".
+size_t field_cut(std::string_view text, size_t width);
 
 }  // namespace app

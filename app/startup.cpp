@@ -9,6 +9,7 @@
 
 #include "app/jpk_dbf.h"
 #include "app/merge_run.h"
+#include "lib/calc/_kalk.h"
 
 namespace app {
 
@@ -42,6 +43,7 @@ int MAIN(Runtime& rt) {
   apply_session_settings(rt);
   create_session_variables(rt);
   create_row_buffer(rt);
+  calc::bind_calculator_key(rt);
   merge_run(rt);
   return 0;
 }

@@ -9,6 +9,11 @@
 // PgUp, PgDn and Ctrl+W leave, Esc leaves at once and drops the current field's edit;
 // Left, Right, Home, End, Backspace, Del and Ins edit inside a field. Confirmation is on
 // (typing past the last position does not leave), insert mode is on, no bell.
+// Inserting never pushes a character out of a full field: the key is refused instead.
+// A number field shows its value formatted; the first character typed starts it anew,
+// and on leaving the text must be a number that fits, rounded to its decimals.
+// A field whose condition to leave fails keeps the cursor and its variable keeps the
+// value it had; Esc puts back the value the field began with.
 #pragma once
 
 #include <functional>
@@ -34,10 +39,13 @@ void GET(Runtime& rt, FormField field);
 // Runs the modal edit over the pending fields, then empties the list. The way it was
 // left is the keyboard's last key (27 after Esc). Fields write their variables when
 // left; hot keys run with the current field's text stored first and re-read after.
+// A hot key that sets rt.forms.stop_requested ends the edit as soon as it returns. The
+// cursor shows while the edit runs and gets its earlier state back afterwards.
 void READ(Runtime& rt);
 
 // Light-bar menu of prompts at positions; returns the chosen number (1-based) or 0 on
-// Esc. Moving past the last item goes to the first and back.
+// Esc. Moving past the last item goes to the first and back. Enter, PgUp and PgDn choose
+// the highlighted prompt, a prompt's first letter chooses that prompt; hot keys run.
 struct MenuItem {
   int row, col;
   std::string prompt;
@@ -45,6 +53,8 @@ struct MenuItem {
 int MENU_TO(Runtime& rt, const std::vector<MenuItem>& items, int initial = 1);
 
 // Alert box: a framed message with buttons; returns the chosen button (1-based), 0 on Esc.
+// ";" starts a new line of the message; without buttons there is one, "Ok". Left and
+// Right move between the buttons, a button's first letter chooses it.
 int ALERT(Runtime& rt, const std::string& message, const std::vector<std::string>& buttons);
 
 }  // namespace platform

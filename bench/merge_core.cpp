@@ -1,0 +1,221 @@
+// Merge benchmark: 10 generated source files of 15 000 sales rows (about 3 million lines) read
+// into the merge work table and written as one document, without the screen, against plain
+// buffered I/O of the same bytes in the same run. Each merge runs in a child process so that
+// its peak memory is its own; a merge of one file is measured too, to show memory stays flat.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/EXPORT.h"
+#include "app/czyt_xml_jpk.h"
+#include "app/firma.h"
+#include "app/jpk_dbf.h"
+#include "app/startup.h"
+#include "platform/runtime.h"
+#include "platform/scripted_terminal.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kFiles = 10;
+constexpr int kRowsPerFile = 15000;
+
+double seconds_since(std::chrono::steady_clock::time_point t0) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+uint64_t size_of(const fs::path& p) {
+  std::error_code ec;
+  auto n = fs::file_size(p, ec);
+  return ec ? 0 : n;
+}
+
+// One source file as another program would write it: CR LF, one element per line.
+void generate(const fs::path& path, int file_no) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) {
+    std::perror(path.c_str());
+    std::exit(2);
+  }
+  std::string text;
+  auto line = [&](const std::string& l) {
+    text += l;
+    text += "\r\n";
+    if (text.size() > (1 << 16)) {
+      std::fwrite(text.data(), 1, text.size(), f);
+      text.clear();
+    }
+  };
+  auto value = [&](const char* element, const std::string& v) {
+    line(std::string("    <tns:") + element + ">" + v + "</tns:" + element + ">");
+  };
+  line("\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+  line("<tns:JPK xmlns:tns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03094/\">");
+  line("  <tns:Naglowek>");
+  value("DataOd", "2016-07-01");
+  value("DataDo", "2016-07-31");
+  line("  </tns:Naglowek>");
+  for (int r = 1; r <= kRowsPerFile; ++r) {
+    const std::string n = std::to_string(r), day = std::to_string(10 + r % 20);
+    line("  <tns:SprzedazWiersz typ=\"G\">");
+    value("LpSprzedazy", n);
+    value("DataSprzedazy", "2016-07-" + day);
+    value("DataWystawienia", "2016-07-" + day);
+    value("NrDokumentu", "FV/" + n + "/" + std::to_string(file_no) + "/2016");
+    value("NazwaNabywcy", "Kontrahent " + n + " Sp. z o.o. &amp; Wsp\xC3\xB3lnicy");
+    value("AdresNabywcy", "ul. D\xC5\x82uga " + n + ", 31-019 Krak\xC3\xB3w");
+    value("NrKontrahenta", "52610" + std::to_string(10000 + r));
+    value("K_10", std::to_string(r % 7) + ".00");
+    value("K_15", std::to_string(r) + ".00");
+    value("K_16", std::to_string(r % 100) + ".05");
+    value("K_17", "0.00");
+    value("K_18", "0.00");
+    value("K_19", std::to_string(r * 3) + ".50");
+    value("K_20", std::to_string(r % 1000) + ".80");
+    value("K_23", "0");
+    value("K_24", "");
+    value("K_36", "12.00");
+    line("  </tns:SprzedazWiersz>");
+  }
+  line("  <tns:SprzedazCtrl>");
+  value("LiczbaWierszySprzedazy", std::to_string(kRowsPerFile));
+  line("  </tns:SprzedazCtrl>");
+  line("</tns:JPK>");
+  std::fwrite(text.data(), 1, text.size(), f);
+  std::fclose(f);
+}
+
+// The whole merge core as the merge run drives it: work table, every file through the reading
+// report, both company tables, the document. Exit status 0 when every row arrived.
+int merge(const fs::path& dir, int files) {
+  platform::FixedClock clock({2026, 12, 9, 23, 43, 41, 0});
+  platform::ScriptedTerminal term(clock);
+  platform::Runtime rt(dir, term, clock, platform::Environment{{"HOME", dir.string()}});
+  app::create_session_variables(rt);
+  app::create_row_buffer(rt);
+  if (!app::TWORZ_JPK_DBF(rt)) return 3;
+  rt.out.set_echo(false);
+  rt.out.set_printer(true);
+  rt.files.make_dir("ROB");
+  // As in the merge run, the source list (slot 50) is current while the files are read, on
+  // the record of the file being read.
+  const auto list = rt.files.resolve("rob\\aa01.dbf");
+  if (!platform::dbf::Table::create(list, {{"NAZWA", 'C', 12, 0}}, rt.today(), nullptr)) return 3;
+  rt.tables.select(50);
+  if (!rt.tables.use(list, "aa", platform::dbf::Mode::kExclusive)) return 3;
+  for (int i = 0; i < files; ++i) rt.tables.append_blank();
+  long rows = 0;
+  const auto t0 = std::chrono::steady_clock::now();
+  for (int i = 0; i < files; ++i) {
+    rt.tables.current()->go(i + 1);
+    if (!rt.out.set_printer_file("ROB\\JPK_01.XML")) return 4;
+    rows += app::CZYT_XML_JPK(rt, "src" + std::to_string(i) + ".xml").rows;
+    if (!rt.out.close_printer_file()) return 5;
+  }
+  const double reading = seconds_since(t0);
+  if (!app::open_company_table(rt) || !app::open_filing_table(rt)) return 6;
+  const auto t1 = std::chrono::steady_clock::now();
+  if (!rt.out.set_printer_file("jpk_vat.xml")) return 7;
+  app::EXPORT_JPK_VAT(rt);
+  if (!rt.out.close_printer_file()) return 8;
+  std::printf("  %d file(s): reading %.3f s, writing the document %.3f s\n", files, reading,
+              seconds_since(t1));
+  std::fflush(stdout);
+  return rows == static_cast<long>(files) * kRowsPerFile ? 0 : 9;
+}
+
+struct ChildRun {
+  double seconds;
+  double peak_mb;
+  int status;
+};
+
+ChildRun run_merge_in_child(const fs::path& dir, int files) {
+  std::fflush(stdout);
+  const auto t0 = std::chrono::steady_clock::now();
+  pid_t pid = fork();
+  if (pid == 0) _exit(merge(dir, files));
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  return {seconds_since(t0), static_cast<double>(usage.ru_maxrss) / 1024.0,
+          WIFEXITED(status) ? WEXITSTATUS(status) : 128};
+}
+
+// Plain buffered I/O of the same bytes: read the inputs, write a copy of them, then as many
+// bytes as the work table and the document hold.
+double plain_io(const fs::path& dir, int files, uint64_t table_bytes, uint64_t doc_bytes) {
+  const auto t0 = std::chrono::steady_clock::now();
+  std::vector<char> buf(1 << 20);
+  std::FILE* out = std::fopen((dir / "plain.copy").c_str(), "wb");
+  for (int i = 0; i < files; ++i) {
+    std::FILE* in = std::fopen((dir / ("src" + std::to_string(i) + ".xml")).c_str(), "rb");
+    size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), in)) > 0) std::fwrite(buf.data(), 1, n, out);
+    std::fclose(in);
+  }
+  std::fclose(out);
+  std::fill(buf.begin(), buf.end(), ' ');
+  for (auto [name, bytes] : {std::pair{"plain.table", table_bytes}, {"plain.doc", doc_bytes}}) {
+    std::FILE* f = std::fopen((dir / name).c_str(), "wb");
+    for (uint64_t left = bytes; left > 0;) {
+      const size_t n = static_cast<size_t>(std::min<uint64_t>(left, buf.size()));
+      std::fwrite(buf.data(), 1, n, f);
+      left -= n;
+    }
+    std::fclose(f);
+  }
+  return seconds_since(t0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const fs::path dir =
+      fs::temp_directory_path() / ("spajak-bench-merge-" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  uint64_t input_bytes = 0;
+  for (int i = 0; i < kFiles; ++i) {
+    const fs::path p = dir / ("src" + std::to_string(i) + ".xml");
+    generate(p, i + 1);
+    input_bytes += size_of(p);
+  }
+  // "--profile": only the merge, in this process, for a profiler.
+  if (argc > 1 && std::string(argv[1]) == "--profile") {
+    const int status = merge(dir, kFiles);
+    fs::remove_all(dir);
+    return status;
+  }
+
+  const ChildRun small = run_merge_in_child(dir, 1);
+  const ChildRun full = run_merge_in_child(dir, kFiles);
+  const uint64_t table_bytes = size_of(dir / "jpk_rob" / "jpk01.dbf");
+  const uint64_t doc_bytes = size_of(dir / "jpk_vat.xml");
+  const uint64_t report_bytes = size_of(dir / "rob" / "jpk_01.xml");
+  // The faster of two plain runs, before and after: the ratio is not flattered by a slow one.
+  double plain = plain_io(dir, kFiles, table_bytes, doc_bytes);
+  plain = std::min(plain, plain_io(dir, kFiles, table_bytes, doc_bytes));
+  fs::remove_all(dir);
+
+  const double mb = static_cast<double>(input_bytes) / 1e6;
+  std::printf("input: %d files, %d sales rows, %.1f MB; work table %.1f MB; document %.1f MB\n",
+              kFiles, kFiles * kRowsPerFile, mb, table_bytes / 1e6, doc_bytes / 1e6);
+  std::printf("last reading report %.1f MB\n", report_bytes / 1e6);
+  std::printf("merge: %.3f s, %.1f MB/s of input; plain buffered I/O: %.3f s\n", full.seconds,
+              mb / full.seconds, plain);
+  std::printf("peak memory: %.1f MB merging %d files, %.1f MB merging 1 file\n", full.peak_mb,
+              kFiles, small.peak_mb);
+  if (small.status != 0 || full.status != 0) {
+    std::printf("merge failed: status %d / %d\n", small.status, full.status);
+    return 1;
+  }
+  std::printf("merge_core ratio=%.2f peak_mb=%.1f\n", full.seconds / plain, full.peak_mb);
+  return 0;
+}
