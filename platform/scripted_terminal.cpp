@@ -32,6 +32,7 @@ int ScriptedTerminal::read_key(int timeout_ms) {
   if (timeout_ms < 0)
     throw ScriptExhausted("the program waits for a key but the test script has no key left");
   ++timeouts_;
+  if (timeout_ms > 0) passing_.push_back(shown_.text(17));
   waited_ms_ += timeout_ms;
   clock_.advance_ms(timeout_ms);
   return key::kNone;
