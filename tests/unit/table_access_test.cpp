@@ -4,6 +4,7 @@
 #include "lib/tables/_fun3.h"
 #include "lib/tables/locks.h"
 #include "platform/keys.h"
+#include "tests/support/dbf_peer_process.h"
 #include "tests/support/test_runtime.h"
 
 using namespace tables;
@@ -149,4 +150,29 @@ TEST(AddRec, AppendsALockedBlankRecordInASharedTable) {
   auto other = hold(t, "firmajpk", Mode::kShared);
   other->go_top();
   EXPECT_FALSE(other->lock_record());
+}
+
+TEST(NetUse, AnotherProcessHoldingTheTableExclusivelyMakesEveryAttemptFail) {
+  TestRuntime t;
+  ASSERT_TRUE(TWORZ(t.rt, "firma,A,C,1,0", true, 1));
+  testing_support::Peer peer({t.file("firma.dbf").string(), "hold", "exclusive"});
+  ASSERT_EQ(peer.line(), "ready");
+  EXPECT_FALSE(NET_USE(t.rt, "firma", "firma", true, 4));
+  EXPECT_EQ(t.term.timeouts(), 4);
+  peer.finish();
+  EXPECT_TRUE(NET_USE(t.rt, "firma", "firma", true, 4));
+}
+
+TEST(RecLock, ARecordLockedInAnotherProcessMakesThreeAttemptsInOneSecond) {
+  TestRuntime t;
+  ASSERT_TRUE(TWORZ(t.rt, "firmajpk,A,C,1,0", true, 1));
+  ASSERT_TRUE(NET_USE(t.rt, "firmajpk", "firmajpk", false, 1));
+  ASSERT_TRUE(ADD_REC(t.rt, 1));
+  t.rt.tables.current()->unlock();
+  testing_support::Peer peer({t.file("firmajpk.dbf").string(), "hold-record", "1"});
+  ASSERT_EQ(peer.line(), "ready");
+  EXPECT_FALSE(REC_LOCK(t.rt, 1));
+  EXPECT_EQ(t.term.waited_ms(), 1000);  // two half-second pauses: three attempts
+  peer.finish();
+  EXPECT_TRUE(REC_LOCK(t.rt, 1));
 }
