@@ -95,13 +95,16 @@ Leave edit_field(Runtime& rt, const FormField& f, bool first, bool last) {
     draw(rt, f, ed, true);
     const int k = rt.keys.wait(0);
     if (const HotkeyProc* bound = rt.keys.hotkey(k)) {
-      store(f, ed);
+      // A number field's text that is no number yet cannot be stored; it stays on
+      // screen unless the procedure gave the variable a new value.
+      const bool unstored = !store(f, ed);
+      const EntryValue before = entry_value(f);
       hotkey_ran = true;
       HotkeyProc proc = *bound;  // the procedure may unbind its own key while it runs
       proc(rt);
       rt.forms.active = &f;
       if (rt.forms.stop_requested) return Leave::kStopped;
-      ed.reload();
+      if (!unstored || entry_value(f).number != before.number) ed.reload();
       continue;
     }
     Leave leave = Leave::kNext;

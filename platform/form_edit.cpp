@@ -222,7 +222,9 @@ bool FieldEditor::type(unsigned char c, bool insert) {
   }
   const size_t p = static_cast<size_t>(pos_);
   const int end = section_end(pos_);
-  if (!insert) {
+  // At the last position of a full part insert and overwrite are the same: the typed
+  // character takes the place (so "2" replaces the "1" of a one-character field).
+  if (!insert || (pos_ == end && buf_[p] != ' ' && !number())) {
     buf_[p] = static_cast<char>(c);
   } else if (buf_[static_cast<size_t>(end)] == ' ') {
     for (int i = end; i > pos_; --i)

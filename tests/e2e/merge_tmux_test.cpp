@@ -3,14 +3,25 @@
 // form, the folder prompt and the document viewer; the document is checked as written.
 #include <gtest/gtest.h>
 
-#include <regex>
-
 #include "tests/support/merge_fixture.h"
 #include "tests/support/test_runtime.h"
 #include "tests/support/tmux_session.h"
 
 using namespace testing_support;
 namespace fs = std::filesystem;
+
+namespace {
+
+// The document with the value of its generation time taken out.
+std::string without_generation_time(std::string doc) {
+  const std::string open = "<tns:DataWytworzeniaJPK>", close = "</tns:DataWytworzeniaJPK>";
+  size_t a = doc.find(open), b = doc.find(close);
+  if (a != std::string::npos && b != std::string::npos && b > a)
+    doc.erase(a + open.size(), b - a - open.size());
+  return doc;
+}
+
+}  // namespace
 
 TEST(MergeTmux, WholeMergeInARealTerminal) {
   if (!TmuxSession::available()) GTEST_SKIP() << "tmux is not installed";
@@ -68,9 +79,6 @@ TEST(MergeTmux, WholeMergeInARealTerminal) {
   std::string lint;
   EXPECT_EQ(validate_jpk(doc, &lint), 0) << lint;
   // The same document as on the scripted keyboard but for the moment of writing.
-  const std::regex stamp("<tns:DataWytworzeniaJPK>[^<]*</tns:DataWytworzeniaJPK>");
-  const std::string fixed = "<tns:DataWytworzeniaJPK>T</tns:DataWytworzeniaJPK>";
-  EXPECT_EQ(
-      std::regex_replace(read_file(doc), stamp, fixed),
-      std::regex_replace(read_file(fixtures_dir() / "e2e" / "expected_jpk_vat.xml"), stamp, fixed));
+  EXPECT_EQ(without_generation_time(read_file(doc)),
+            without_generation_time(read_file(fixtures_dir() / "e2e" / "expected_jpk_vat.xml")));
 }

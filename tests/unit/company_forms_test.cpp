@@ -149,3 +149,11 @@ TEST(FilingForm, EscWritesNothing) {
   table->go_top();
   EXPECT_EQ(table->get("KOD_US"), "1471");
 }
+
+TEST_F(CompanyForm, ATypedOptionReplacesTheOneShown) {
+  for (int i = 0; i < 8; ++i) t.term.type(key::kEnter);
+  t.term.type({'2', key::kEnter, '2', key::kEnter});
+  ASSERT_TRUE(app::INIT_FIRMA(t.rt));
+  EXPECT_EQ(t.rt.vars.J_USUN_PL, "2");
+  EXPECT_EQ(t.rt.vars.M_CEL, "2");
+}

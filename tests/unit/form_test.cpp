@@ -535,3 +535,27 @@ TEST(FormKeys, AnEditCutShortByAnExceptionLeavesNoActiveField) {
   EXPECT_TRUE(t.rt.forms.pending.empty());
   EXPECT_FALSE(t.rt.screen.cursor_on());
 }
+
+TEST(FormHotKeys, AnUnfinishedNumberAndAHotKey) {
+  struct Case {
+    const char* name;
+    double set_by_hot_key;  // < 0: the hot key leaves the variable alone
+    const char* shown;
+  } cases[] = {
+      {"stays on screen through a hot key", -1, "1-        "},
+      {"gives way to a value the hot key sets", 8, "      8.00"},
+  };
+  for (const auto& c : cases) {
+    TestRuntime t;
+    double v = 5;
+    t.rt.keys.bind(key::kF2, [&](Runtime& rt) {
+      if (c.set_by_hot_key >= 0) rt.forms.set_active_number(c.set_by_hot_key);
+    });
+    GET(t.rt, number_field(6, 20, "M_A", &v, 10, 2));
+    t.term.type({'1', '-', key::kF2});
+    t.term.at_next_wait([&](const Screen& s) { EXPECT_EQ(s.text(6, 20, 10), c.shown) << c.name; });
+    t.term.type(key::kEsc);
+    READ(t.rt);
+    EXPECT_EQ(v, 5) << c.name;  // Esc puts back the value the field began with
+  }
+}
