@@ -86,8 +86,8 @@ void ask_for_minimum_size() {
 }
 
 std::string too_small_message(int rows, int cols) {
-  return "the terminal window is " + std::to_string(cols) + "x" + std::to_string(rows) +
-         ", it must be at least 80x25";
+  return "okno terminala ma " + std::to_string(cols) + "x" + std::to_string(rows) +
+         ", a musi miec co najmniej 80x25";
 }
 
 bool locale_is_utf8() {
@@ -138,13 +138,13 @@ std::unique_ptr<NcursesTerminal> NcursesTerminal::open(std::string* error) {
     return nullptr;
   };
   if (isatty(STDIN_FILENO) == 0 || isatty(STDOUT_FILENO) == 0) {
-    return fail("standard input and output must be a terminal");
+    return fail("wejscie i wyjscie programu musza byc terminalem");
   }
   const char* current_locale = std::setlocale(LC_CTYPE, nullptr);
   std::string saved_locale = current_locale != nullptr ? current_locale : "C";
   if (!use_utf8_locale()) {
     std::setlocale(LC_CTYPE, saved_locale.c_str());
-    return fail("no UTF-8 locale is available (set LANG, for example LANG=C.UTF-8)");
+    return fail("brak ustawien jezykowych UTF-8 (ustaw LANG, na przyklad LANG=C.UTF-8)");
   }
   ask_for_minimum_size();
   int rows = 0, cols = 0;
@@ -157,8 +157,8 @@ std::unique_ptr<NcursesTerminal> NcursesTerminal::open(std::string* error) {
   if (curses_screen == nullptr) {
     std::setlocale(LC_CTYPE, saved_locale.c_str());
     const char* term = std::getenv("TERM");
-    return fail(std::string("the terminal type \"") + (term != nullptr ? term : "") +
-                "\" is unknown (check the TERM variable)");
+    return fail(std::string("nieznany typ terminala \"") + (term != nullptr ? term : "") +
+                "\" (sprawdz zmienna TERM)");
   }
   getmaxyx(stdscr, rows, cols);  // LINES and COLUMNS in the environment count too
   if (rows < kRows || cols < kCols) {

@@ -277,7 +277,7 @@ TEST_P(TerminalTmuxTest, RepaintsAfterAResize) {
   ASSERT_TRUE(wait_until([&] { return pane_shows("#1 KEY 293"); })) << report();
 
   ASSERT_EQ(tmux("resize-window -t probe -x 70 -y 25").status, 0);
-  ASSERT_TRUE(wait_until([&] { return pane_shows("70x25, it must be at least 80x25"); }))
+  ASSERT_TRUE(wait_until([&] { return pane_shows("70x25, a musi miec co najmniej 80x25"); }))
       << report();
   ASSERT_EQ(tmux("resize-window -t probe -x 80 -y 25").status, 0);
   ASSERT_TRUE(wait_until([&] { return pane_shows("READY"); })) << report();
@@ -292,7 +292,7 @@ TEST_P(TerminalTmuxTest, RefusesATerminalSmallerThan80x25) {
   start_probe(80, 24);
   EXPECT_EQ(exit_status(), "1") << report();
   EXPECT_EQ(read_file(errors_),
-            "keyprobe: the terminal window is 80x24, it must be at least 80x25\n");
+            "keyprobe: okno terminala ma 80x24, a musi miec co najmniej 80x25\n");
 }
 
 // screen-256color describes no modified keys (Ctrl+Left, Ctrl+F5 ...), so those go through
