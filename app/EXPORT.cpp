@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "app/czyt_xml_jpk.h"
 #include "app/jpk_dbf.h"
@@ -100,25 +101,60 @@ std::string KONWERTUTF(std::string_view text, std::string_view option) {
 
 // ---------------------------------------------------------------- amounts and totals
 
-double amount_value(std::string_view text) {
+namespace {
+
+// Length of `s` without its trailing blanks. Fields are padded with blanks: eight at a time.
+size_t unpadded_size(std::string_view s) {
+  constexpr uint64_t kEightBlanks = 0x2020202020202020ull;
+  size_t n = s.size();
+  for (uint64_t word; n >= 8; n -= 8) {
+    std::memcpy(&word, s.data() + n - 8, 8);
+    if (word != kEightBlanks) break;
+  }
+  while (n > 0 && s[n - 1] == ' ') --n;
+  return n;
+}
+
+// The number an amount text begins with: its digits and point, and whether a "-" leads it.
+struct NumberText {
+  std::string_view digits;
+  bool negative = false;
+};
+
+NumberText number_text(std::string_view text) {
+  text = text.substr(0, unpadded_size(text));  // most amount fields of a row are blank
   size_t i = 0;
   while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  NumberText n;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) n.negative = text[i++] == '-';
   const size_t start = i;
-  bool point = false, digits = false;
+  bool point = false;
   for (; i < text.size(); ++i) {
-    if (text[i] >= '0' && text[i] <= '9')
-      digits = true;
-    else if (text[i] == '.' && !point)
+    if (text[i] == '.' && !point)
       point = true;
-    else
+    else if (text[i] < '0' || text[i] > '9')
       break;
   }
-  if (!digits) return 0;
+  n.digits = text.substr(start, i - start);
+  return n;
+}
+
+// The amount is not 0: a digit other than 0 in its number (no conversion needed to tell).
+bool nonzero(std::string_view text) {
+  for (char c : number_text(text).digits)
+    if (c >= '1' && c <= '9') return true;
+  return false;
+}
+
+}  // namespace
+
+double amount_value(std::string_view text) {
+  const NumberText n = number_text(text);
+  if (n.digits.find_first_of("0123456789") == std::string_view::npos) return 0;
   double value = 0;
-  std::from_chars(text.data() + start, text.data() + i, value, std::chars_format::fixed);
-  return negative ? -value : value;
+  std::from_chars(n.digits.data(), n.digits.data() + n.digits.size(), value,
+                  std::chars_format::fixed);
+  return n.negative ? -value : value;
 }
 
 std::string format_total(double total) {
@@ -194,6 +230,16 @@ size_t reference_length(std::string_view s) {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 
+// Bytes that stand for themselves in character data: printable ASCII but < & >, and the
+// three white-space controls.
+constexpr auto kPlainByte = [] {
+  std::array<bool, 256> plain{};
+  for (int c = 0x20; c < 0x80; ++c) plain[static_cast<size_t>(c)] = true;
+  plain['<'] = plain['&'] = plain['>'] = false;
+  plain['\t'] = plain['\n'] = plain['\r'] = true;
+  return plain;
+}();
+
 }  // namespace
 
 void append_xml_text(std::string& out, std::string_view text) {
@@ -205,8 +251,7 @@ void append_xml_text(std::string& out, std::string_view text) {
   };
   for (size_t i = 0; i < text.size();) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
-    if ((c >= 0x20 && c < 0x80 && c != '<' && c != '&' && c != '>') || c == '\t' || c == '\n' ||
-        c == '\r') {
+    if (kPlainByte[c]) {
       ++i;
     } else if (c == '>') {
       if (i >= 2 && text[i - 1] == ']' && text[i - 2] == ']') replace(i, "&gt;");
@@ -231,8 +276,7 @@ void append_xml_text(std::string& out, std::string_view text) {
 namespace {
 
 std::string_view rtrim(std::string_view s) {
-  const size_t e = s.find_last_not_of(' ');
-  return e == std::string_view::npos ? std::string_view() : s.substr(0, e + 1);
+  return s.substr(0, unpadded_size(s));
 }
 
 std::string_view trim(std::string_view s) {
@@ -428,11 +472,15 @@ class RowSection {
   long write(std::string_view kind, WriteRow write_row) {
     long count = 0;
     for (t_.go_top(); !t_.eof(); t_.skip()) {
-      if (trim(t_.get_view(f_.x)) == "-" || trim(t_.get_view(f_.s_z)) != kind) continue;
-      write_row(++count);
+      if (trim(t_.get_view(f_.x)) == "-") continue;
+      const std::string_view row_kind = trim(t_.get_view(f_.s_z));
+      if (row_kind == "Z") ++purchase_rows_;
+      if (row_kind == kind) write_row(++count);
     }
     return count;
   }
+  // Purchase rows (not excluded) seen by the passes so far.
+  long purchase_rows() const { return purchase_rows_; }
 
   std::string_view text(int pos) const { return t_.get_view(pos); }
   std::string_view counter(long n) {
@@ -444,12 +492,12 @@ class RowSection {
   template <size_t N>
   void amounts(const AmountGroup (&groups)[N], double* total) {
     for (const AmountGroup& g : groups) {
-      const double a = amount_value(text(f_.amount[g.first]));
-      const double b = g.second ? amount_value(text(f_.amount[g.second])) : 0;
-      if (a == 0 && !(g.either && b != 0)) continue;
+      const std::string_view a = text(f_.amount[g.first]);
+      const std::string_view b = g.second ? text(f_.amount[g.second]) : std::string_view();
+      if (!nonzero(a) && !(g.either && nonzero(b))) continue;
       amount_line(g.first);
       if (g.second) amount_line(g.second);
-      if (g.taxed) *total += g.taxed == g.first ? a : b;
+      if (g.taxed) *total += amount_value(g.taxed == g.first ? a : b);
     }
   }
 
@@ -464,6 +512,7 @@ class RowSection {
   DocumentWriter& w_;
   Table& t_;
   const RowFields& f_;
+  long purchase_rows_ = 0;
   char number_[24];
 };
 
@@ -490,6 +539,9 @@ void write_rows(DocumentWriter& w, Table& jpk) {
     w.end(2, "tns:SprzedazCtrl");
   }
 
+  // The sales pass has seen every row: without purchase rows a second pass would write
+  // nothing, and the table is past its last record already.
+  if (rows.purchase_rows() == 0) return;
   tax = 0;
   const long purchases = rows.write("Z", [&](long n) {
     w.start(2, "tns:ZakupWiersz", kRowType);

@@ -26,8 +26,12 @@ std::string CYFRY(std::string_view text, int n) {
 
 std::string_view element_value(std::string_view line) {
   const size_t gt = line.find('>');
-  const size_t close = line.find("</");
-  if (gt == std::string_view::npos || close == std::string_view::npos || close <= gt) return {};
+  if (gt == std::string_view::npos) return {};
+  // The first "</" of the line; the value is empty unless it stands after the ">".
+  size_t close = line.find('<');
+  while (close != std::string_view::npos && close + 1 < line.size() && line[close + 1] != '/')
+    close = line.find('<', close + 1);
+  if (close == std::string_view::npos || close + 1 >= line.size() || close <= gt) return {};
   return line.substr(gt + 1, close - gt - 1);
 }
 
@@ -127,17 +131,21 @@ class FileReader {
   // Applies the first rule that fits the line; false when a row could not be stored.
   bool interpret(std::string_view line) {
     auto& row = rt_.vars.row;
-    if (begins_with(line, "<TNS:DATAOD")) {
-      rt_.vars.DATA_OD.assign(element_value(line));
-      return true;
-    }
-    if (begins_with(line, "<TNS:DATADO")) {
-      rt_.vars.DATA_DO.assign(element_value(line));
-      return true;
+    const bool tns = begins_with(line, "<TNS:");
+    if (tns && line.size() > 5 && upper(line[5]) == 'D') {
+      if (begins_with(line, "<TNS:DATAOD")) {
+        rt_.vars.DATA_OD.assign(element_value(line));
+        return true;
+      }
+      if (begins_with(line, "<TNS:DATADO")) {
+        rt_.vars.DATA_DO.assign(element_value(line));
+        return true;
+      }
     }
     bool opens = false, closes = false;
     for (size_t lt = line.find('<'); lt != std::string_view::npos; lt = line.find('<', lt + 1)) {
       const std::string_view rest = line.substr(lt);
+      if (rest.size() < kRowStart.size()) break;
       opens = opens || begins_with(rest, kRowStart);
       closes = closes || begins_with(rest, kRowEnd);
     }
@@ -159,25 +167,35 @@ class FileReader {
       ++summary_.rows;
       return true;
     }
-    if (!in_row_ || !begins_with(line, "<TNS:")) return true;
-    const std::string_view value = element_value(line);
-    if (begins_with(line, "<TNS:LP"))
-      set_member(row, members_.lp_old, value);
-    else if (begins_with(line, "<TNS:DATAWYST"))
-      set_member(row, members_.data, value);
-    else if (begins_with(line, "<TNS:NRDOK"))
-      set_member(row, members_.nr_dok, value);
-    else if (begins_with(line, "<TNS:NAZWA"))
-      set_member(row, members_.nodb, value);
-    else if (begins_with(line, "<TNS:ADRES"))
-      set_member(row, members_.adres, value);
-    else if (begins_with(line, "<TNS:NRKONTR"))
-      set_member(row, members_.nip, value);
-    else if (begins_with(line, "<TNS:K_")) {
-      auto& pole = rt_.vars.POLE;
-      pole.assign("M_K");
-      for (size_t i = 7; i < 9 && i < line.size(); ++i) pole += upper(line[i]);
-      set_member(row, amount_member(members_, line), value);
+    if (!in_row_ || !tns || line.size() < 6) return true;
+    // The rules of a row, picked by the first letter of the element name.
+    const auto take = [&](std::string_view pattern, int member) {
+      if (!begins_with(line, pattern)) return false;
+      set_member(row, member, element_value(line));
+      return true;
+    };
+    switch (upper(line[5])) {
+      case 'L':
+        take("<TNS:LP", members_.lp_old);
+        break;
+      case 'D':
+        take("<TNS:DATAWYST", members_.data);
+        break;
+      case 'N':
+        take("<TNS:NRDOK", members_.nr_dok) || take("<TNS:NAZWA", members_.nodb) ||
+            take("<TNS:NRKONTR", members_.nip);
+        break;
+      case 'A':
+        take("<TNS:ADRES", members_.adres);
+        break;
+      case 'K':
+        if (begins_with(line, "<TNS:K_")) {
+          auto& pole = rt_.vars.POLE;
+          pole.assign("M_K");
+          for (size_t i = 7; i < 9 && i < line.size(); ++i) pole += upper(line[i]);
+          set_member(row, amount_member(members_, line), element_value(line));
+        }
+        break;
     }
     return true;
   }

@@ -1,7 +1,10 @@
 // Merge work table and row buffer.
 #include "app/jpk_dbf.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
 #include <optional>
 
 #include "lib/tables/_fun1.h"
@@ -51,6 +54,27 @@ std::string work_table_spec(const Runtime& rt) {
 }
 
 namespace {
+
+// True when every byte of `text` is a blank; fields are long runs of blanks, so eight at a time.
+bool all_blank(std::string_view text) {
+  constexpr uint64_t kEightBlanks = 0x2020202020202020ull;
+  size_t i = 0;
+  for (uint64_t word; i + 8 <= text.size(); i += 8) {
+    std::memcpy(&word, text.data() + i, 8);
+    if (word != kEightBlanks) return false;
+  }
+  for (; i < text.size(); ++i)
+    if (text[i] != ' ') return false;
+  return true;
+}
+
+// "     7": a row number right-aligned in six characters; asterisks beyond six digits.
+void set_row_number(std::string& text, long n) {
+  text.assign(6, '*');
+  if (n < 0 || n > 999999) return;
+  for (int i = 5; i >= 0; --i, n /= 10)
+    text[static_cast<size_t>(i)] = n || i == 5 ? static_cast<char>('0' + n % 10) : ' ';
+}
 
 bool is_continuation(unsigned char c) {
   return (c & 0xC0) == 0x80;
@@ -113,10 +137,14 @@ void ZERUJ_ZMIENNE(Runtime& rt) {
 void ZERUJ_ZMIENNE(Runtime& rt, const RowBufferMap& map) {
   auto& row = rt.vars.row;
   for (const auto& c : map.cleared) {
+    std::string& m = row.at(c.member);
+    const size_t width = static_cast<size_t>(c.width);
     if (c.width < 0)
-      row.at(c.member).clear();
+      m.clear();
+    else if (m.size() == width)
+      std::memset(m.data(), ' ', width);
     else
-      row.at(c.member).assign(static_cast<size_t>(c.width), ' ');
+      m.assign(width, ' ');
   }
 }
 
@@ -163,19 +191,13 @@ bool DODAJ_ZMIENNE(Runtime& rt, const RowBufferMap& map, int* values_cut) {
       const int member = m.table[i];
       if (member < 0) continue;
       std::string& text = row.at(member);
-      if (static_cast<int>(i) == m.table_lp_new) {
-        // A row number beyond six digits cannot be shown; asterisks say so.
-        char num[32];
-        std::snprintf(num, sizeof num, "%6ld", jpk->recno());
-        text.assign(jpk->recno() > 999999 ? "******" : num);
-      }
+      if (static_cast<int>(i) == m.table_lp_new) set_row_number(text, jpk->recno());
       const std::string_view value = text;
       const size_t keep = field_cut(value, static_cast<size_t>(fields[i].length));
-      if (values_cut && value.find_first_not_of(' ', keep) != std::string_view::npos) ++*values_cut;
+      if (values_cut && keep < value.size() && !all_blank(value.substr(keep))) ++*values_cut;
       // The new record is blank: only values with something in them need storing.
       const std::string_view kept = value.substr(0, keep);
-      if (kept.find_first_not_of(' ') != std::string_view::npos)
-        ok = jpk->put(static_cast<int>(i) + 1, kept) && ok;
+      if (!all_blank(kept)) ok = jpk->put(static_cast<int>(i) + 1, kept) && ok;
     }
     if (!fields.empty()) {
       rt.vars.PX = fields.back().name;

@@ -13,8 +13,9 @@ namespace tables {
 std::string STR2(double number) {
   double r = std::floor(number + 0.5);
   if (!(r >= 1 && r <= 99)) return "00";
-  int n = static_cast<int>(r);
-  return n < 10 ? "0" + std::to_string(n) : std::to_string(n);
+  const int n = static_cast<int>(r);
+  const char digits[3] = {static_cast<char>('0' + n / 10), static_cast<char>('0' + n % 10), '\0'};
+  return std::string(digits, 2);
 }
 
 std::string USUN_SPACJE(std::string_view text) {

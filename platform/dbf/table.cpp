@@ -360,8 +360,10 @@ void Table::skip(long n) {
 bool Table::append_blank() {
   size_t len = layout_.record_length;
   if (mode_ == Mode::kExclusive) {
-    store_current();
-    if (append_buffer_.size() + len > kAppendBufferBytes) flush_appends();
+    // A buffer that cannot be written means records already appended are lost: say so
+    // rather than go on appending as if they were there.
+    if (!store_current()) return false;
+    if (append_buffer_.size() + len > kAppendBufferBytes && !flush_appends()) return false;
     append_buffer_.insert(append_buffer_.end(), len, ' ');
     ++appended_;
     ++count_;

@@ -341,6 +341,10 @@ TEST(Export, SalesAmountGroupsAndTheTaxTotal) {
        {"<tns:K_17>7.00</tns:K_17>", "<tns:K_18>-1.25</tns:K_18>"},
        "-1.25"},
       {"text that is no number counts 0", {{"K13", "abc"}, {"K20", "x"}}, {}, "0.00"},
+      {"total too wide for its 14 characters",
+       {{"K16", "100000000000.00"}},
+       {"<tns:K_15></tns:K_15>", "<tns:K_16>100000000000.00</tns:K_16>"},
+       "**************"},
   };
   for (const auto& c : cases) {
     Export e;

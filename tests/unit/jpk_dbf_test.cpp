@@ -177,3 +177,16 @@ TEST(JpkDbf, CutLetterOrReferenceIsLeftOutOfTheTable) {
   EXPECT_EQ(w.field(1, "NR_DOK"), std::string(17, 'b') + "   ");
   EXPECT_EQ(cut, 2);
 }
+
+TEST(JpkDbf, MapMadeBeforeTheTableStillAppendsRightly) {
+  WorkTable w;
+  const app::RowBufferMap before_table(w.t.rt);  // no table open yet
+  ASSERT_TRUE(app::TWORZ_JPK_DBF(w.t.rt));
+  app::ZERUJ_ZMIENNE(w.t.rt, before_table);
+  w.member("M_NR_DOK") = "FV/7";
+  w.member("M_K48") = "1.00";
+  ASSERT_TRUE(app::DODAJ_ZMIENNE(w.t.rt, before_table, nullptr));
+  EXPECT_EQ(w.field(1, "NR_DOK"), "FV/7" + std::string(16, ' '));
+  EXPECT_EQ(w.field(1, "K48"), "1.00" + std::string(16, ' '));
+  EXPECT_EQ(w.field(1, "LP_NEW"), "     1");
+}
