@@ -16,6 +16,14 @@ void ScriptedTerminal::type_text(std::string_view text) {
 void ScriptedTerminal::present(const Screen& screen) {
   shown_ = screen;
   ++presents_;
+  std::string row = screen.text(17);
+  if (message_rows_.empty() || message_rows_.back() != row) message_rows_.push_back(std::move(row));
+}
+
+int ScriptedTerminal::count(std::string_view text) const {
+  int n = 0;
+  for (const auto& row : message_rows_) n += row.find(text) != std::string::npos;
+  return n;
 }
 
 int ScriptedTerminal::read_key(int timeout_ms) {
@@ -32,7 +40,6 @@ int ScriptedTerminal::read_key(int timeout_ms) {
   if (timeout_ms < 0)
     throw ScriptExhausted("the program waits for a key but the test script has no key left");
   ++timeouts_;
-  if (timeout_ms > 0) passing_.push_back(shown_.text(17));
   waited_ms_ += timeout_ms;
   clock_.advance_ms(timeout_ms);
   return key::kNone;

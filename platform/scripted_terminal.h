@@ -44,9 +44,11 @@ class ScriptedTerminal : public Terminal {
   // Waits with a timeout that found no key, and the total time they stood for.
   int timeouts() const { return timeouts_; }
   int64_t waited_ms() const { return waited_ms_; }
-  // Row 17, the message window's text row, as it stood at every timed wait that ran out:
-  // what the user could read in passing.
-  const std::vector<std::string>& passing_messages() const { return passing_; }
+  // Every distinct row 17 (the message window's text row) the terminal showed, in order:
+  // timed messages that no blocking wait sees can be checked through these.
+  const std::vector<std::string>& message_rows() const { return message_rows_; }
+  int count(std::string_view text) const;  // rows holding `text`
+  bool showed(std::string_view text) const { return count(text) > 0; }
 
   void present(const Screen& screen) override;
   int read_key(int timeout_ms) override;
@@ -64,7 +66,7 @@ class ScriptedTerminal : public Terminal {
   int presents_ = 0;
   int timeouts_ = 0;
   int64_t waited_ms_ = 0;
-  std::vector<std::string> passing_;
+  std::vector<std::string> message_rows_;
 };
 
 }  // namespace platform

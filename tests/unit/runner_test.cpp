@@ -20,31 +20,10 @@ using report::StepTable;
 using testing_support::read_file;
 using testing_support::write_file;
 
-// A scripted terminal that also keeps every distinct row 17 it showed: the message
-// window's text row, so timed messages that no blocking wait sees can be checked.
-class MessageTerminal : public platform::ScriptedTerminal {
- public:
-  using ScriptedTerminal::ScriptedTerminal;
-  void present(const platform::Screen& s) override {
-    ScriptedTerminal::present(s);
-    std::string row = s.text(17);
-    if (rows_.empty() || rows_.back() != row) rows_.push_back(row);
-  }
-  int count(std::string_view text) const {
-    return static_cast<int>(std::count_if(rows_.begin(), rows_.end(), [&](const std::string& r) {
-      return r.find(text) != std::string::npos;
-    }));
-  }
-  bool showed(std::string_view text) const { return count(text) > 0; }
-
- private:
-  std::vector<std::string> rows_;
-};
-
 struct Rig {
   testing_support::TempDir dir;
   platform::FixedClock clock{{2026, 12, 9, 23, 43, 41, 0}};
-  MessageTerminal term{clock};
+  platform::ScriptedTerminal term{clock};
   platform::Runtime rt{dir.path(), term, clock,
                        platform::Environment{{"HOME", dir.path().string()}}};
   StepTable steps;

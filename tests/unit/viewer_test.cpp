@@ -20,29 +20,10 @@ using report::kRowWidth;
 using testing_support::read_file;
 using testing_support::write_file;
 
-// A scripted terminal that also keeps every distinct row 17 it showed: the message
-// window's text row, so timed messages that no blocking wait sees can be checked.
-class MessageTerminal : public platform::ScriptedTerminal {
- public:
-  using ScriptedTerminal::ScriptedTerminal;
-  void present(const platform::Screen& s) override {
-    ScriptedTerminal::present(s);
-    std::string row = s.text(17);
-    if (rows_.empty() || rows_.back() != row) rows_.push_back(row);
-  }
-  bool showed(std::string_view text) const {
-    return std::any_of(rows_.begin(), rows_.end(),
-                       [&](const std::string& r) { return r.find(text) != std::string::npos; });
-  }
-
- private:
-  std::vector<std::string> rows_;
-};
-
 struct Rig {
   testing_support::TempDir dir;
   platform::FixedClock clock{{2026, 12, 9, 23, 43, 41, 0}};
-  MessageTerminal term{clock};
+  platform::ScriptedTerminal term{clock};
   platform::Runtime rt{dir.path(), term, clock,
                        platform::Environment{{"HOME", dir.path().string()}}};
   std::filesystem::path file(const std::string& rel) const { return dir.path() / rel; }
