@@ -19,20 +19,21 @@
 #include "app/firma.h"
 #include "app/jpk_dbf.h"
 #include "app/startup.h"
+#include "bench/bench_util.h"
 #include "bench/jpk_source.h"
 #include "platform/runtime.h"
 #include "platform/scripted_terminal.h"
 
 namespace fs = std::filesystem;
 
+using bench::peak_mb;
+using bench::seconds_since;
+using bench::size_of;
+
 namespace {
 
 constexpr int kFiles = 10;
 constexpr int kRowsPerFile = 15000;
-
-double seconds_since(std::chrono::steady_clock::time_point t0) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
 
 double cpu_of(const rusage& u) {
   return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
@@ -42,12 +43,6 @@ double cpu_now() {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
   return cpu_of(u);
-}
-
-uint64_t size_of(const fs::path& p) {
-  std::error_code ec;
-  auto n = fs::file_size(p, ec);
-  return ec ? 0 : n;
 }
 
 // The whole merge core as the merge run drives it: work table, every file through the reading

@@ -15,6 +15,7 @@
 #include "app/EXPORT.h"
 #include "app/firma.h"
 #include "app/startup.h"
+#include "bench/bench_util.h"
 #include "bench/jpk_source.h"
 #include "platform/keys.h"
 #include "platform/scripted_terminal.h"
@@ -22,20 +23,14 @@
 namespace fs = std::filesystem;
 namespace key = platform::key;
 
+using bench::peak_mb;
+using bench::seconds_since;
+using bench::size_of;
+
 namespace {
 
 constexpr int kFiles = 10;
 constexpr int kRows = 15000;
-
-double seconds_since(std::chrono::steady_clock::time_point t0) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
-uint64_t size_of(const fs::path& p) {
-  std::error_code ec;
-  auto n = fs::file_size(p, ec);
-  return ec ? 0 : n;
-}
 
 // The merge as a user makes it; exit status 0 when the document holds every row.
 int merge(const fs::path& dir) {

@@ -9,21 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_util.h"
 #include "lib/tables/_readl.h"
 
-namespace {
+using bench::peak_mb;
+using bench::seconds_since;
+using bench::size_of;
 
-double seconds_since(std::chrono::steady_clock::time_point t0) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
-double peak_mb() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return static_cast<double>(u.ru_maxrss) / 1024.0;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 int main(int argc, char** argv) {
   const uint64_t target = argc > 1 ? std::stoull(argv[1]) * 1000000ull : 200000000ull;

@@ -10,20 +10,19 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_util.h"
 #include "lib/report/_readtx.h"
 #include "platform/keys.h"
 #include "platform/scripted_terminal.h"
+
+using bench::peak_mb;
+using bench::seconds_since;
+using bench::size_of;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 namespace key = platform::key;
-
-double peak_mb() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return static_cast<double>(u.ru_maxrss) / 1024.0;
-}
 
 // Notes the moment of every wait without limit: the time between two of them is what
 // the viewer spent on the key the first one returned.
