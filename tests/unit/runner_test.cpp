@@ -20,14 +20,9 @@ using report::StepTable;
 using testing_support::read_file;
 using testing_support::write_file;
 
-struct Rig {
-  testing_support::TempDir dir;
-  platform::FixedClock clock{{2026, 12, 9, 23, 43, 41, 0}};
-  platform::ScriptedTerminal term{clock};
-  platform::Runtime rt{dir.path(), term, clock,
-                       platform::Environment{{"HOME", dir.path().string()}}};
+// A test runtime with a step table for its runner calls.
+struct Rig : testing_support::TestRuntime {
   StepTable steps;
-  std::filesystem::path file(const std::string& rel) const { return dir.path() / rel; }
 
   Rig() {
     // A step that writes its parameters as report lines, ending with an empty new line.

@@ -20,14 +20,7 @@ using report::kRowWidth;
 using testing_support::read_file;
 using testing_support::write_file;
 
-struct Rig {
-  testing_support::TempDir dir;
-  platform::FixedClock clock{{2026, 12, 9, 23, 43, 41, 0}};
-  platform::ScriptedTerminal term{clock};
-  platform::Runtime rt{dir.path(), term, clock,
-                       platform::Environment{{"HOME", dir.path().string()}}};
-  std::filesystem::path file(const std::string& rel) const { return dir.path() / rel; }
-};
+using Rig = testing_support::TestRuntime;
 
 std::string rtrim(std::string s) {
   s.erase(s.find_last_not_of(' ') + 1);
