@@ -68,10 +68,11 @@ void EDYCJA_FIRMAJPK(Runtime& rt) {
   rt.tables.select(kFilingSlot);
   t = rt.tables.current();
   if (t && !t->eof() && tables::REC_LOCK(rt, 1)) {
+    bool saved = true;
     for (const auto& e : fields)
-      if (t->field_pos(e.field) > 0) t->put(std::string_view(e.field), e.value);
+      if (t->field_pos(e.field) > 0) saved = t->put(std::string_view(e.field), e.value) && saved;
     t->unlock();
-    t->commit();
+    if (!t->commit() || !saved) tables::_OKNO_(rt, "Nie mozna zapisac pliku firmajpk.dbf", 0);
   }
 }
 

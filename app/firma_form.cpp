@@ -100,10 +100,11 @@ bool ED_FIRMY(Runtime& rt) {
   t = rt.tables.current();
   if (t && tables::REC_LOCK(rt, 5)) {
     // NIP_KRAJ, which the form does not show, keeps what other programs stored there.
+    bool saved = true;
     for (const auto& e : fields)
-      if (t->field_pos(e.field) > 0) t->put(std::string_view(e.field), e.value);
+      if (t->field_pos(e.field) > 0) saved = t->put(std::string_view(e.field), e.value) && saved;
     t->unlock();
-    t->commit();
+    if (!t->commit() || !saved) tables::_OKNO_(rt, "Nie mozna zapisac pliku firma.dbf", 0);
   }
   return true;
 }
