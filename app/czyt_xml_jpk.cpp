@@ -9,6 +9,7 @@
 #include <array>
 
 #include "app/jpk_dbf.h"
+#include "app/jpk_line_scan.h"
 #include "lib/tables/_fun1.h"
 #include "lib/tables/_readl.h"
 
@@ -25,20 +26,21 @@ std::string CYFRY(std::string_view text, int n) {
 }
 
 std::string_view element_value(std::string_view line) {
-  const size_t gt = line.find('>');
-  if (gt == std::string_view::npos) return {};
-  // The first "</" of the line; the value is empty unless it stands after the ">".
-  size_t close = line.find('<');
-  while (close != std::string_view::npos && close + 1 < line.size() && line[close + 1] != '/')
-    close = line.find('<', close + 1);
-  if (close == std::string_view::npos || close + 1 >= line.size() || close <= gt) return {};
-  return line.substr(gt + 1, close - gt - 1);
+  return scan_line(line).value(line);
 }
 
 namespace {
 
+// Letters a-z as A-Z, every other byte as it is.
+constexpr auto kUpper = [] {
+  std::array<char, 256> t{};
+  for (int c = 0; c < 256; ++c)
+    t[static_cast<size_t>(c)] = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  return t;
+}();
+
 char upper(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+  return kUpper[static_cast<unsigned char>(c)];
 }
 
 // `text` begins with `pattern` (upper case), letters a-z of the text taken as upper case.
@@ -58,8 +60,6 @@ std::string_view strip_leading(std::string_view line) {
   return line.substr(i);
 }
 
-constexpr std::string_view kRowStart = "<TNS:SPRZEDAZWIERSZ";
-constexpr std::string_view kRowEnd = "</TNS:SPRZEDAZWIERSZ";
 constexpr int kFirstAmount = 10, kLastAmount = 48;
 constexpr size_t kEchoBlock = 1 << 16;
 
@@ -80,10 +80,6 @@ struct Members {
   std::array<int, kLastAmount - kFirstAmount + 1> amount;
 };
 
-void set_member(platform::NamedTexts& row, int index, std::string_view value) {
-  if (index >= 0) row.at(index).assign(value);
-}
-
 // The member "M_K" + the two characters after "<TNS:K_", or -1 when there is none.
 int amount_member(const Members& m, std::string_view line) {
   if (line.size() < 9) return -1;
@@ -93,10 +89,57 @@ int amount_member(const Members& m, std::string_view line) {
   return k < kFirstAmount || k > kLastAmount ? -1 : m.amount[k - kFirstAmount];
 }
 
+// The copy of the lines read on the report output, each followed by CR LF. A line that
+// ended in CR LF in the file is that copy already, so runs of such lines go out straight
+// from the file's buffer; other lines get their CR LF in a block of their own.
+class Echo {
+ public:
+  explicit Echo(platform::LineOutput& out) : out_(out) {}
+  ~Echo() { flush(); }
+  Echo(const Echo&) = delete;
+  Echo& operator=(const Echo&) = delete;
+
+  // `line` as read and the number of file bytes it took, its line end included.
+  void line(std::string_view line, size_t consumed) {
+    if (consumed == line.size() + 2) {
+      flush_block();
+      if (line.data() != run_end_) flush_run();
+      if (!run_begin_) run_begin_ = line.data();
+      run_end_ = line.data() + consumed;
+      return;
+    }
+    flush_run();
+    block_.append(line);
+    block_.append("\r\n");
+    if (block_.size() >= kEchoBlock) flush_block();
+  }
+  // Before the file's buffer is refilled, and before anything is told.
+  void flush() {
+    flush_run();
+    flush_block();
+  }
+
+ private:
+  void flush_run() {
+    if (run_begin_)
+      out_.write(std::string_view(run_begin_, static_cast<size_t>(run_end_ - run_begin_)));
+    run_begin_ = run_end_ = nullptr;
+  }
+  void flush_block() {
+    if (!block_.empty()) out_.write(block_);
+    block_.clear();
+  }
+
+  platform::LineOutput& out_;
+  const char* run_begin_ = nullptr;  // a run of file bytes not yet written
+  const char* run_end_ = nullptr;
+  std::string block_;
+};
+
 class FileReader {
  public:
   FileReader(Runtime& rt, std::string_view name)
-      : rt_(rt), name_(name), members_(rt.vars.row), map_(rt) {}
+      : rt_(rt), name_(name), members_(rt.vars.row), row_(rt), echo_(rt.out) {}
 
   ReadSummary run() {
     tables::LineFile file;
@@ -108,11 +151,15 @@ class FileReader {
     }
     summary_.opened = true;
     while (file.pos() < file.size()) {
+      // Lines taken from the buffer stay valid only until it is refilled.
+      if (file.pos() + static_cast<int64_t>(tables::kLineReach) > file.buffered_end())
+        echo_.flush();
+      const int64_t at = file.pos();
       const std::string_view line = file.read_lf_line();
-      echo(line);
+      echo_.line(line, static_cast<size_t>(file.pos() - at));
       if (++summary_.lines > kMaxSourceLines) {
         summary_.capped = true;
-        flush_echo();
+        echo_.flush();
         tables::_OKNO_(rt_,
                        "Plik " + std::string(name_) + ": przerwano po " +
                            std::to_string(kMaxSourceLines) + " liniach",
@@ -121,8 +168,8 @@ class FileReader {
       }
       if (!interpret(strip_leading(line))) break;
     }
+    echo_.flush();
     file.close();
-    flush_echo();
     finish();
     return summary_;
   }
@@ -130,51 +177,47 @@ class FileReader {
  private:
   // Applies the first rule that fits the line; false when a row could not be stored.
   bool interpret(std::string_view line) {
-    auto& row = rt_.vars.row;
     const bool tns = begins_with(line, "<TNS:");
-    if (tns && line.size() > 5 && upper(line[5]) == 'D') {
+    const char kind = tns && line.size() > 5 ? upper(line[5]) : '\0';
+    const LineScan scan = scan_line(line);
+    if (kind == 'D') {
       if (begins_with(line, "<TNS:DATAOD")) {
-        rt_.vars.DATA_OD.assign(element_value(line));
+        rt_.vars.DATA_OD.assign(scan.value(line));
         return true;
       }
       if (begins_with(line, "<TNS:DATADO")) {
-        rt_.vars.DATA_DO.assign(element_value(line));
+        rt_.vars.DATA_DO.assign(scan.value(line));
         return true;
       }
     }
-    bool opens = false, closes = false;
-    for (size_t lt = line.find('<'); lt != std::string_view::npos; lt = line.find('<', lt + 1)) {
-      const std::string_view rest = line.substr(lt);
-      if (rest.size() < kRowStart.size()) break;
-      opens = opens || begins_with(rest, kRowStart);
-      closes = closes || begins_with(rest, kRowEnd);
+    switch (scan.row) {
+      case RowTag::kOpens:
+        in_row_ = true;
+        row_.set(members_.s_z, "S");
+        row_.clear();
+        return true;
+      case RowTag::kCloses:
+        // Only a row that is open is appended: a stray closing line would otherwise store
+        // the row appended last a second time.
+        if (!in_row_) return true;
+        in_row_ = false;
+        if (!row_.append(&summary_.values_cut)) {
+          write_failed();
+          return false;
+        }
+        ++summary_.rows;
+        return true;
+      case RowTag::kNone:
+        break;
     }
-    if (opens) {
-      in_row_ = true;
-      set_member(row, members_.s_z, "S");
-      ZERUJ_ZMIENNE(rt_, map_);
-      return true;
-    }
-    if (closes) {
-      // Only a row that is open is appended: a stray closing line would otherwise store
-      // the row appended last a second time.
-      if (!in_row_) return true;
-      in_row_ = false;
-      if (!DODAJ_ZMIENNE(rt_, map_, &summary_.values_cut)) {
-        write_failed();
-        return false;
-      }
-      ++summary_.rows;
-      return true;
-    }
-    if (!in_row_ || !tns || line.size() < 6) return true;
+    if (!in_row_ || kind == '\0') return true;
     // The rules of a row, picked by the first letter of the element name.
     const auto take = [&](std::string_view pattern, int member) {
       if (!begins_with(line, pattern)) return false;
-      set_member(row, member, element_value(line));
+      row_.set(member, scan.value(line));
       return true;
     };
-    switch (upper(line[5])) {
+    switch (kind) {
       case 'L':
         take("<TNS:LP", members_.lp_old);
         break;
@@ -193,27 +236,15 @@ class FileReader {
           auto& pole = rt_.vars.POLE;
           pole.assign("M_K");
           for (size_t i = 7; i < 9 && i < line.size(); ++i) pole += upper(line[i]);
-          set_member(row, amount_member(members_, line), element_value(line));
+          row_.set(amount_member(members_, line), scan.value(line));
         }
         break;
     }
     return true;
   }
 
-  // The line, as read, then CR LF on the report output. Lines are passed on in blocks: the
-  // bytes are the same as line by line, at a fraction of the calls.
-  void echo(std::string_view line) {
-    echo_.append(line);
-    echo_.append("\r\n");
-    if (echo_.size() >= kEchoBlock) flush_echo();
-  }
-  void flush_echo() {
-    if (!echo_.empty()) rt_.out.write(echo_);
-    echo_.clear();
-  }
-
   void write_failed() {
-    flush_echo();
+    echo_.flush();
     if (summary_.write_failed) return;
     summary_.write_failed = true;
     tables::_OKNO_(rt_, "Plik " + std::string(name_) + ": blad zapisu wierszy", 0);
@@ -236,8 +267,8 @@ class FileReader {
   Runtime& rt_;
   std::string_view name_;
   Members members_;
-  RowBufferMap map_;
-  std::string echo_;
+  RowBufferWriter row_;
+  Echo echo_;
   bool in_row_ = false;
   ReadSummary summary_;
 };

@@ -128,6 +128,9 @@ RowBufferMap::RowBufferMap(Runtime& rt) {
       table.push_back(row.index_of("M_" + f.name));
     }
   }
+  field_of_member.assign(row.size(), -1);
+  for (size_t i = 0; i < table.size(); ++i)
+    if (table[i] >= 0) field_of_member[static_cast<size_t>(table[i])] = static_cast<int>(i);
 }
 
 void ZERUJ_ZMIENNE(Runtime& rt) {
@@ -168,45 +171,168 @@ bool DODAJ_ZMIENNE(Runtime& rt, int* values_cut) {
   return DODAJ_ZMIENNE(rt, RowBufferMap(rt), values_cut);
 }
 
-bool DODAJ_ZMIENNE(Runtime& rt, const RowBufferMap& map, int* values_cut) {
-  auto& t = rt.tables;
-  const int caller_slot = t.selected();
-  const platform::dbf::Table* caller_table = t.current();
-  const long caller_row = caller_table ? caller_table->recno() : 0;
+namespace {
 
-  t.select(kJpkSlot);
-  platform::dbf::Table* jpk = t.current();
-  const long rows_before = jpk ? jpk->reccount() : 0;
-  // The table keeps appended rows in a buffer; when writing that buffer out fails, the rows
-  // in it are gone and the new row does not get the next number. Either way it is a failure.
-  bool ok = jpk && t.append_blank() && !t.net_err() && jpk->recno() == rows_before + 1;
-  if (ok) {
-    const auto& fields = jpk->fields();
-    // A map made before the table was created anew may not fit it.
-    std::optional<RowBufferMap> fresh;
-    if (map.table.size() != fields.size()) fresh.emplace(rt);
-    const RowBufferMap& m = fresh ? *fresh : map;
-    auto& row = rt.vars.row;
-    for (size_t i = 0; i < fields.size(); ++i) {
-      const int member = m.table[i];
-      if (member < 0) continue;
-      std::string& text = row.at(member);
-      if (static_cast<int>(i) == m.table_lp_new) set_row_number(text, jpk->recno());
-      const std::string_view value = text;
-      const size_t keep = field_cut(value, static_cast<size_t>(fields[i].length));
-      if (values_cut && keep < value.size() && !all_blank(value.substr(keep))) ++*values_cut;
-      // The new record is blank: only values with something in them need storing.
-      const std::string_view kept = value.substr(0, keep);
-      if (!all_blank(kept)) ok = jpk->put(static_cast<int>(i) + 1, kept) && ok;
-    }
-    if (!fields.empty()) {
-      rt.vars.PX = fields.back().name;
-      rt.vars.PY = "M_" + fields.back().name;
-    }
+// Selects slot 51 for an append and comes back to the caller's slot and row afterwards.
+class InWorkTable {
+ public:
+  explicit InWorkTable(Runtime& rt)
+      : t_(rt.tables),
+        slot_(t_.selected()),
+        caller_(t_.current()),
+        row_(caller_ ? caller_->recno() : 0) {
+    t_.select(kJpkSlot);
   }
-  t.select(caller_slot);
-  if (caller_table && t.current()) t.current()->go(caller_row);
+  ~InWorkTable() {
+    t_.select(slot_);
+    if (caller_ && t_.current()) t_.current()->go(row_);
+  }
+  InWorkTable(const InWorkTable&) = delete;
+  InWorkTable& operator=(const InWorkTable&) = delete;
+
+ private:
+  platform::dbf::Workareas& t_;
+  int slot_;
+  const platform::dbf::Table* caller_;
+  long row_;
+};
+
+// The table keeps appended rows in a buffer; when writing that buffer out fails, the rows
+// in it are gone and the new row does not get the next number. Either way it is a failure.
+bool appended_as_next(const Runtime& rt, const platform::dbf::Table& jpk, long rows_before) {
+  return !rt.tables.net_err() && jpk.recno() == rows_before + 1;
+}
+
+// The last field's names, as the field-by-field append leaves them.
+void note_last_field(Runtime& rt, const platform::dbf::Table& jpk) {
+  if (jpk.fields().empty()) return;
+  rt.vars.PX = jpk.fields().back().name;
+  rt.vars.PY = "M_" + jpk.fields().back().name;
+}
+
+}  // namespace
+
+bool DODAJ_ZMIENNE(Runtime& rt, const RowBufferMap& map, int* values_cut) {
+  InWorkTable in_work_table(rt);
+  platform::dbf::Table* jpk = rt.tables.current();
+  if (!jpk) return false;
+  const long rows_before = jpk->reccount();
+  bool ok = rt.tables.append_blank() && appended_as_next(rt, *jpk, rows_before);
+  if (!ok) return false;
+  const auto& fields = jpk->fields();
+  // A map made before the table was created anew may not fit it.
+  std::optional<RowBufferMap> fresh;
+  if (map.table.size() != fields.size()) fresh.emplace(rt);
+  const RowBufferMap& m = fresh ? *fresh : map;
+  auto& row = rt.vars.row;
+  for (size_t i = 0; i < fields.size(); ++i) {
+    const int member = m.table[i];
+    if (member < 0) continue;
+    std::string& text = row.at(member);
+    if (static_cast<int>(i) == m.table_lp_new) set_row_number(text, jpk->recno());
+    const std::string_view value = text;
+    const size_t keep = field_cut(value, static_cast<size_t>(fields[i].length));
+    if (values_cut && keep < value.size() && !all_blank(value.substr(keep))) ++*values_cut;
+    // The new record is blank: only values with something in them need storing.
+    const std::string_view kept = value.substr(0, keep);
+    if (!all_blank(kept)) ok = jpk->put(static_cast<int>(i) + 1, kept) && ok;
+  }
+  note_last_field(rt, *jpk);
   return ok;
+}
+
+// ---------------------------------------------------------------- row buffer writer
+
+RowBufferWriter::RowBufferWriter(Runtime& rt)
+    : rt_(rt),
+      map_(rt),
+      table_(rt.tables.slot(kJpkSlot)),
+      clear_width_(rt.vars.row.size(), -2),
+      is_set_(rt.vars.row.size(), 0),
+      cut_(rt.vars.row.size(), 0),
+      lp_new_(rt.vars.row.index_of("M_LP_NEW")) {
+  // Until the first clearing the buffer may hold anything: every member counts as set.
+  for (const auto& c : map_.cleared) {
+    clear_width_[static_cast<size_t>(c.member)] = c.width;
+    is_set_[static_cast<size_t>(c.member)] = 1;
+    set_.push_back(c.member);
+  }
+  if (!table_) return;
+  record_.assign(table_->record_length() - 1, ' ');
+  for (int pos = 1; pos <= table_->field_count(); ++pos)
+    offset_.push_back(table_->field_offset(pos) - 1);
+  for (size_t member = 0; member < rt.vars.row.size(); ++member) mirror(static_cast<int>(member));
+}
+
+void RowBufferWriter::mirror(int member) {
+  const size_t m = static_cast<size_t>(member);
+  const int field = map_.field_of_member[m];
+  if (!table_ || field < 0) return;
+  const std::string_view value = rt_.vars.row.at(member);
+  const size_t width = static_cast<size_t>(table_->fields()[static_cast<size_t>(field)].length);
+  const size_t keep = field_cut(value, width);
+  char* dst = record_.data() + offset_[static_cast<size_t>(field)];
+  std::memcpy(dst, value.data(), keep);
+  std::memset(dst + keep, ' ', width - keep);
+  const char cut = keep < value.size() && !all_blank(value.substr(keep));
+  cuts_ += cut - cut_[m];
+  cut_[m] = cut;
+}
+
+void RowBufferWriter::blank(int member) {
+  const size_t m = static_cast<size_t>(member);
+  const int width = clear_width_[m];
+  if (width == -2) return;
+  std::string& text = rt_.vars.row.at(member);
+  if (width < 0)
+    text.clear();
+  else if (text.size() == static_cast<size_t>(width))
+    std::memset(text.data(), ' ', text.size());
+  else
+    text.assign(static_cast<size_t>(width), ' ');
+  // Blanks fit any field: the field becomes blank and the member no longer counts as cut.
+  const int field = map_.field_of_member[m];
+  if (!table_ || field < 0) return;
+  const size_t f = static_cast<size_t>(field);
+  std::memset(record_.data() + offset_[f], ' ', static_cast<size_t>(table_->fields()[f].length));
+  cuts_ -= cut_[m];
+  cut_[m] = 0;
+}
+
+void RowBufferWriter::clear() {
+  for (int member : set_) {
+    blank(member);
+    is_set_[static_cast<size_t>(member)] = 0;
+  }
+  set_.clear();
+}
+
+void RowBufferWriter::set(int member, std::string_view value) {
+  if (member < 0) return;
+  rt_.vars.row.at(member).assign(value);
+  mirror(member);
+  const size_t m = static_cast<size_t>(member);
+  if (is_set_[m]) return;
+  is_set_[m] = 1;
+  set_.push_back(member);
+}
+
+bool RowBufferWriter::append(int* values_cut) {
+  // The record is made for the table found at the start; another one takes the long way.
+  if (!table_ || rt_.tables.slot(kJpkSlot) != table_ ||
+      map_.table.size() != table_->fields().size())
+    return DODAJ_ZMIENNE(rt_, map_, values_cut);
+  InWorkTable in_work_table(rt_);
+  const long rows_before = table_->reccount();
+  if (lp_new_ >= 0) {
+    set_row_number(rt_.vars.row.at(lp_new_), rows_before + 1);
+    mirror(lp_new_);
+  }
+  if (!rt_.tables.append_record(record_) || !appended_as_next(rt_, *table_, rows_before))
+    return false;
+  if (values_cut) *values_cut += cuts_;
+  note_last_field(rt_, *table_);
+  return true;
 }
 
 }  // namespace app

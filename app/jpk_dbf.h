@@ -42,9 +42,42 @@ struct RowBufferMap {
     int member;
     int width;  // -1: an empty text
   };
-  std::vector<Clear> cleared;  // what ZERUJ_ZMIENNE sets
-  std::vector<int> table;      // member of each field of the table in slot 51, -1 for none
-  int table_lp_new = -1;       // position of LP_NEW among those fields
+  std::vector<Clear> cleared;        // what ZERUJ_ZMIENNE sets
+  std::vector<int> table;            // member of each field of the table in slot 51, -1 for none
+  int table_lp_new = -1;             // position of LP_NEW among those fields
+  int table_s_z = -1;                // position of S_Z among those fields
+  std::vector<int> field_of_member;  // the inverse of `table`: -1 for a member without field
+};
+
+// The row buffer as a reader fills it, member by member, with the record it makes kept up to
+// date alongside: clearing and appending then touch only the members set since the last
+// clearing, with the same result as ZERUJ_ZMIENNE and DODAJ_ZMIENNE. Every change of the
+// buffer while it is in use goes through it.
+class RowBufferWriter {
+ public:
+  explicit RowBufferWriter(Runtime& rt);
+  // ZERUJ_ZMIENNE.
+  void clear();
+  // Sets a member (a position in rt.vars.row); -1 is ignored.
+  void set(int member, std::string_view value);
+  // DODAJ_ZMIENNE of the buffer as it stands.
+  bool append(int* values_cut);
+
+ private:
+  void mirror(int member);  // the member's value into its field of the record
+  void blank(int member);   // the member as ZERUJ_ZMIENNE leaves it, and its field
+
+  Runtime& rt_;
+  RowBufferMap map_;
+  platform::dbf::Table* table_;   // the merge work table the record is made for, or null
+  std::string record_;            // its fields as the buffer stands, without the flag byte
+  std::vector<size_t> offset_;    // per field: where it starts in record_
+  std::vector<int> clear_width_;  // per member: its cleared width, -1 an empty text, -2 kept
+  std::vector<char> is_set_;      // per member: changed since the last clearing
+  std::vector<int> set_;          // those members
+  std::vector<char> cut_;         // per member: its value does not fit its field
+  int cuts_ = 0;                  // members flagged in cut_
+  int lp_new_ = -1;               // the member M_LP_NEW
 };
 
 // Clears the row buffer: every member but M_S_Z and M_LP_NEW to blanks of its width,

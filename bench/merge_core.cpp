@@ -3,7 +3,8 @@
 // buffered I/O of the same bytes in the same run. Each merge runs in a child process so that
 // its peak memory is its own; a merge of one file is measured too, to show memory stays flat.
 // Both the merge and the plain I/O run twice and the faster run of each counts, which keeps the
-// ratio steady on a busy machine. "bench_merge_core --profile" runs one merge in-process only.
+// ratio steady on a busy machine. "bench_merge_core --profile [DIR]" runs one merge in-process
+// only, for a profiler; with DIR it works there and keeps the files, to compare outputs.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -143,8 +144,11 @@ Timing plain_io(const fs::path& dir, int files, uint64_t table_bytes, uint64_t d
 }  // namespace
 
 int main(int argc, char** argv) {
-  const fs::path dir =
-      fs::temp_directory_path() / ("spajak-bench-merge-" + std::to_string(getpid()));
+  const bool profile = argc > 1 && std::string(argv[1]) == "--profile";
+  const bool keep = profile && argc > 2;
+  const fs::path dir = keep ? fs::path(argv[2])
+                            : fs::temp_directory_path() /
+                                  ("spajak-bench-merge-" + std::to_string(getpid()));
   fs::create_directories(dir);
   uint64_t input_bytes = 0;
   for (int i = 0; i < kFiles; ++i) {
@@ -153,9 +157,9 @@ int main(int argc, char** argv) {
     input_bytes += size_of(p);
   }
   // "--profile": only the merge, in this process, for a profiler.
-  if (argc > 1 && std::string(argv[1]) == "--profile") {
+  if (profile) {
     const int status = merge(dir, kFiles);
-    fs::remove_all(dir);
+    if (!keep) fs::remove_all(dir);
     return status;
   }
 

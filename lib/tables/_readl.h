@@ -25,6 +25,9 @@ class LineFile {
   // The size taken at opening; callers read while pos() differs from it.
   int64_t size() const { return size_; }
   int64_t pos() const { return pos_; }
+  // File offset just past the bytes held in the buffer: a read reaching beyond it refills the
+  // buffer, which ends the life of every view given out before.
+  int64_t buffered_end() const { return buf_start_ + static_cast<int64_t>(buf_len_); }
   void seek(int64_t pos) { pos_ = pos < 0 ? 0 : pos; }
 
   // Reads up to `len` bytes at `offset` (never past size()); the view lives until the next call.

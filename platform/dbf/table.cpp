@@ -357,23 +357,27 @@ void Table::skip(long n) {
   }
 }
 
+bool Table::append_buffered(std::string_view fields) {
+  size_t len = layout_.record_length;
+  // A buffer that cannot be written means records already appended are lost: say so
+  // rather than go on appending as if they were there.
+  if (!store_current()) return false;
+  if (append_buffer_.size() + len > kAppendBufferBytes && !flush_appends()) return false;
+  record_.assign(len, ' ');
+  if (!fields.empty()) std::memcpy(record_.data() + 1, fields.data(), len - 1);
+  append_buffer_.insert(append_buffer_.end(), record_.begin(), record_.end());
+  ++appended_;
+  ++count_;
+  recno_ = count_;
+  record_dirty_ = false;
+  header_dirty_ = true;
+  bof_ = false;
+  return true;
+}
+
 bool Table::append_blank() {
   size_t len = layout_.record_length;
-  if (mode_ == Mode::kExclusive) {
-    // A buffer that cannot be written means records already appended are lost: say so
-    // rather than go on appending as if they were there.
-    if (!store_current()) return false;
-    if (append_buffer_.size() + len > kAppendBufferBytes && !flush_appends()) return false;
-    append_buffer_.insert(append_buffer_.end(), len, ' ');
-    ++appended_;
-    ++count_;
-    recno_ = count_;
-    record_.assign(len, ' ');
-    record_dirty_ = false;
-    header_dirty_ = true;
-    bof_ = false;
-    return true;
-  }
+  if (mode_ == Mode::kExclusive) return append_buffered({});
   if (!store_current()) return false;
   bool conflict = false;
   if (!file_->try_lock(kHeaderLockOffset, 1, LockKind::kWrite, &conflict)) {
@@ -409,6 +413,19 @@ bool Table::append_blank() {
   record_.assign(len, ' ');
   record_dirty_ = false;
   bof_ = false;
+  return true;
+}
+
+bool Table::append_record(std::string_view fields) {
+  if (fields.size() + 1 != layout_.record_length) {
+    error_ = path_.string() + ": a record of " + std::to_string(fields.size() + 1) +
+             " bytes does not fit records of " + std::to_string(layout_.record_length);
+    return false;
+  }
+  if (mode_ == Mode::kExclusive) return append_buffered(fields);
+  if (!append_blank()) return false;
+  std::memcpy(record_.data() + 1, fields.data(), fields.size());
+  record_dirty_ = true;
   return true;
 }
 

@@ -41,6 +41,7 @@ class Table {
   int field_count() const { return static_cast<int>(layout_.fields.size()); }
   std::string field_name(int pos) const;       // "" when out of range
   int field_pos(std::string_view name) const;  // 1-based, 0 when absent, case ignored
+  size_t record_length() const { return layout_.record_length; }
 
   // In shared mode the count is re-read from the file when navigation reaches the end, so
   // records appended by other programs become visible.
@@ -61,11 +62,20 @@ class Table {
   // the record count, locks the new record (other locks released) and writes the count; false
   // when a lock cannot be had or the write fails.
   bool append_blank();
+  // Appends a record holding `fields` (the bytes of every field in order, record length less
+  // the deletion flag) and makes it current; otherwise as append_blank. False, with nothing
+  // appended, when `fields` has another length.
+  bool append_record(std::string_view fields);
 
   // Field text, blank padded to full width; blanks at end of file; "" for an unknown field.
   std::string get(int pos) const;
   std::string get(std::string_view name) const;
   std::string_view get_view(int pos) const;  // valid until the record changes
+  // The current record, flag byte first (blanks at end of file), and where field `pos` (1 to
+  // field_count()) begins in it: for readers taking many fields of every record without a
+  // call per field. Valid until the record changes.
+  std::string_view record() const { return record_; }
+  size_t field_offset(int pos) const { return static_cast<size_t>(layout_.offsets[pos - 1]); }
 
   // Stores text: C cut to width or padded; N trimmed and right-aligned (too long: filled with
   // '*' and false); D "YYYYMMDD" or blank. False at end of file, for an unknown field, and in
@@ -109,6 +119,8 @@ class Table {
   void position_eof();
   long next_visible(long from, int step);
   bool store_current();
+  // Exclusive mode: a record of `fields` (blank when empty) into the append buffer.
+  bool append_buffered(std::string_view fields);
   bool flush_appends();
   bool write_header();
   bool writable(int pos);

@@ -104,16 +104,29 @@ bool Workareas::create_structure(const std::filesystem::path& file) {
   return use(file, "", Mode::kShared);
 }
 
-bool Workareas::append_blank() {
+Table* Workareas::table_to_append() {
   Table* table = current();
   if (!table) {
     error_ = "no table is open in slot " + std::to_string(selected_);
     net_err_ = true;
-    return false;
   }
-  net_err_ = !table->append_blank();
-  if (net_err_) error_ = table->last_error();
-  return !net_err_;
+  return table;
+}
+
+bool Workareas::appended(const Table& table, bool ok) {
+  net_err_ = !ok;
+  if (!ok) error_ = table.last_error();
+  return ok;
+}
+
+bool Workareas::append_blank() {
+  Table* table = table_to_append();
+  return table && appended(*table, table->append_blank());
+}
+
+bool Workareas::append_record(std::string_view fields) {
+  Table* table = table_to_append();
+  return table && appended(*table, table->append_record(fields));
 }
 
 void Workareas::close() {

@@ -37,6 +37,7 @@ class Workareas {
   // current slot under the file's name; failures as for use().
   bool create_structure(const std::filesystem::path& file);
   bool append_blank();  // sets the network-error flag on failure, clears it on success
+  bool append_record(std::string_view fields);  // Table::append_record; the flag as above
 
   void close();  // the current slot's table; a failed final write shows in last_error()
   void close_all();
@@ -54,6 +55,8 @@ class Workareas {
     std::string alias;
   };
   void close_slot(int n);
+  Table* table_to_append();                    // the current table; sets the flag when none
+  bool appended(const Table& table, bool ok);  // sets the flag from an append's result
 
   std::function<Ymd()> today_;
   std::map<int, Slot> slots_;  // only slots holding a table

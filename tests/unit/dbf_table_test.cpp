@@ -462,6 +462,48 @@ TEST_F(DbfTest, BufferedAppendsKeepTheFileReadable) {
   EXPECT_EQ(n, 0);
 }
 
+TEST_F(DbfTest, AppendRecordStoresWholeRecordsInBothModes) {
+  // NAME, AMOUNT, DAY, QTY as the record holds them, without the deletion flag.
+  const auto fields = [](long n) {
+    std::string name = "r" + std::to_string(n), qty = std::to_string(n % 100000);
+    return name + std::string(10 - name.size(), ' ') + "      1.50" + "20261211" +
+           std::string(5 - qty.size(), ' ') + qty;
+  };
+  for (Mode mode : {Mode::kExclusive, Mode::kShared}) {
+    std::filesystem::path p = file(mode == Mode::kShared ? "shared.dbf" : "exclusive.dbf");
+    ASSERT_TRUE(Table::create(p, kFields, kToday, nullptr));
+    constexpr long kRecords = 5000;  // several times the append buffer
+    {
+      auto t = open(p, mode);
+      ASSERT_NE(t, nullptr);
+      EXPECT_FALSE(t->append_record("too short"));
+      EXPECT_EQ(t->reccount(), 0);
+      for (long n = 1; n <= (mode == Mode::kShared ? 3 : kRecords); ++n) {
+        ASSERT_TRUE(t->append_record(fields(n))) << t->last_error();
+        ASSERT_EQ(t->recno(), n);
+        ASSERT_EQ(t->get(1), fields(n).substr(0, 10));  // the new record is current
+        ASSERT_EQ(t->is_locked(), true);
+      }
+      // Changed after the append, like any record.
+      ASSERT_TRUE(t->put("NAME", "changed"));
+      ASSERT_TRUE(t->commit()) << t->last_error();
+    }
+    auto t = open(p);
+    ASSERT_NE(t, nullptr);
+    const long count = mode == Mode::kShared ? 3 : kRecords;
+    ASSERT_EQ(t->reccount(), count);
+    for (long n : {1L, 2L, count / 2, count - 1}) {
+      t->go(n);
+      EXPECT_EQ(t->get(1), fields(n).substr(0, 10)) << n;
+      EXPECT_EQ(t->get_number(4), static_cast<double>(n)) << n;
+      EXPECT_EQ(t->get_date(3), "20261211");
+      EXPECT_FALSE(t->deleted());
+    }
+    t->go(count);
+    EXPECT_EQ(t->get(1), "changed   ");
+  }
+}
+
 TEST_F(DbfTest, ChangesToEarlierRecordsReachTheFile) {
   std::filesystem::path p = make_table("t.dbf", {"a", "b", "c"});
   {
@@ -861,6 +903,17 @@ TEST_F(WorkareasTest, AppendSetsTheFlag) {
   EXPECT_FALSE(areas_.net_err());
   EXPECT_EQ(areas_.current()->recno(), 1);
   EXPECT_TRUE(areas_.current()->is_locked());
+}
+
+TEST_F(WorkareasTest, AppendRecordSetsTheFlag) {
+  EXPECT_FALSE(areas_.append_record(std::string(33, ' ')));  // nothing open
+  EXPECT_TRUE(areas_.net_err());
+  ASSERT_TRUE(areas_.use(make_table("a.dbf", {}), "a", Mode::kExclusive));
+  EXPECT_FALSE(areas_.append_record("short"));
+  EXPECT_TRUE(areas_.net_err());
+  ASSERT_TRUE(areas_.append_record(std::string(33, 'x')));
+  EXPECT_FALSE(areas_.net_err());
+  EXPECT_EQ(areas_.current()->get(1), std::string(10, 'x'));
 }
 
 TEST_F(WorkareasTest, StructureTableIsLeftOpenShared) {

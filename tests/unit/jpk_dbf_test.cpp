@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "app/startup.h"
 #include "lib/tables/_fun3.h"
 #include "tests/support/test_runtime.h"
@@ -189,4 +191,57 @@ TEST(JpkDbf, MapMadeBeforeTheTableStillAppendsRightly) {
   EXPECT_EQ(w.field(1, "NR_DOK"), "FV/7" + std::string(16, ' '));
   EXPECT_EQ(w.field(1, "K48"), "1.00" + std::string(16, ' '));
   EXPECT_EQ(w.field(1, "LP_NEW"), "     1");
+}
+
+TEST(JpkDbf, RowBufferWriterGivesWhatClearingAndAppendingGive) {
+  // The same random edits, clearings and appends, once member by member through the generic
+  // ZERUJ_ZMIENNE / DODAJ_ZMIENNE and once through the writer: tables and buffers agree.
+  const std::string values[] = {"",
+                                "S",
+                                "12.50",
+                                "Krak\xC3\xB3w",
+                                "Jan &amp; Syn",
+                                std::string(75, 'a'),
+                                std::string(19, 'b') + "\xC5\x82",
+                                std::string(130, ' ') + "x",
+                                "FV/1" + std::string(30, ' ')};
+  for (unsigned seed = 1; seed <= 20; ++seed) {
+    WorkTable generic, fast;
+    ASSERT_TRUE(app::TWORZ_JPK_DBF(generic.t.rt));
+    ASSERT_TRUE(app::TWORZ_JPK_DBF(fast.t.rt));
+    const auto& members = generic.t.rt.vars.row.items();
+    std::mt19937 random(seed);
+    // Left over from an earlier file: the first clearing must blank it as well.
+    for (auto* w : {&generic, &fast}) {
+      w->member("M_NODB") = "earlier";
+      w->member("M_K10") = std::string(25, '9');
+    }
+    app::RowBufferWriter writer(fast.t.rt);
+    int generic_cut = 0, fast_cut = 0;
+    for (int step = 0; step < 300; ++step) {
+      const unsigned what = random() % 10;
+      if (what == 0) {
+        app::ZERUJ_ZMIENNE(generic.t.rt);
+        writer.clear();
+      } else if (what == 1) {
+        ASSERT_TRUE(app::DODAJ_ZMIENNE(generic.t.rt, &generic_cut));
+        ASSERT_TRUE(writer.append(&fast_cut));
+      } else {
+        const int member = static_cast<int>(random() % members.size());
+        const std::string& value = values[random() % std::size(values)];
+        generic.t.rt.vars.row.at(member) = value;
+        writer.set(member, value);
+      }
+    }
+    EXPECT_EQ(fast_cut, generic_cut) << seed;
+    for (size_t m = 0; m < members.size(); ++m)
+      EXPECT_EQ(fast.t.rt.vars.row.items()[m], members[m]) << seed;
+    ASSERT_EQ(fast.table().reccount(), generic.table().reccount()) << seed;
+    for (long r = 1; r <= generic.table().reccount(); ++r) {
+      generic.table().go(r);
+      fast.table().go(r);
+      for (int f = 1; f <= generic.table().field_count(); ++f)
+        ASSERT_EQ(fast.table().get(f), generic.table().get(f)) << seed << " row " << r;
+    }
+  }
 }

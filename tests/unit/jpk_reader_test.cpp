@@ -243,6 +243,22 @@ TEST(JpkReader, ReportCopiesEveryLineThenAFormFeed) {
   EXPECT_EQ(r.report(), "one\r\ntwo\r\nthree\r\n\r\n\f\r\n");
 }
 
+TEST(JpkReader, ReportCopiesLargeFilesWithMixedLineEndsExactly) {
+  // Several megabytes: lines cross the reading buffer's refills, CR LF lines are copied
+  // as runs of the file's own bytes and LF lines get their CR added, in order.
+  Reader r;
+  r.capture_report();
+  std::string file, want;
+  for (int n = 0; file.size() < 3'500'000; ++n) {
+    const std::string line =
+        n % 97 == 0 ? "" : "    <tns:K_19>" + std::to_string(n) + "</tns:K_19>";
+    file += line + (n % 7 == 3 || n % 1000 < 5 ? "\n" : "\r\n");
+    want += line + "\r\n";
+  }
+  r.read("big.xml", file);
+  EXPECT_TRUE(r.report() == want + "\r\n\f\r\n");
+}
+
 TEST(JpkReader, UnreadableFileIsToldTwiceAndTheMergeGoesOn) {
   Reader r;
   r.capture_report();
