@@ -1,11 +1,14 @@
 // The filing data table, the JPK_VAT document writer and the Polish letter conversion.
 #include "app/EXPORT.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "app/czyt_xml_jpk.h"
 #include "app/jpk_dbf.h"
@@ -99,62 +102,166 @@ std::string KONWERTUTF(std::string_view text, std::string_view option) {
   return std::string(text);
 }
 
+// ---------------------------------------------------------------- eight bytes at a time
+
+namespace {
+
+// Field texts are scanned a word of eight bytes at a time. A byte's high bit in the masks below
+// marks that byte; the sums never carry from one byte into the next, so the marks are exact.
+constexpr uint64_t kEachByte = 0x0101010101010101ull;
+constexpr uint64_t kHighBits = 0x80 * kEachByte;
+constexpr uint64_t kLowBits = 0x7F * kEachByte;
+
+uint64_t load_word(const char* at) {
+  uint64_t word;
+  std::memcpy(&word, at, 8);
+  return word;
+}
+
+// The bytes of `word` equal to `c`.
+constexpr uint64_t equal_bytes(uint64_t word, unsigned char c) {
+  const uint64_t x = word ^ (kEachByte * c);
+  return ~(((x & kLowBits) + kLowBits) | x) & kHighBits;
+}
+
+// Index in memory order of the first and of the last marked byte of a non-zero mask.
+int first_byte(uint64_t mask) {
+  if constexpr (std::endian::native == std::endian::little) return std::countr_zero(mask) / 8;
+  return std::countl_zero(mask) / 8;
+}
+int last_byte(uint64_t mask) {
+  if constexpr (std::endian::native == std::endian::little)
+    return (63 - std::countl_zero(mask)) / 8;
+  return (63 - std::countr_zero(mask)) / 8;
+}
+
+}  // namespace
+
 // ---------------------------------------------------------------- amounts and totals
 
 namespace {
 
+constexpr uint64_t kEightBlanks = kEachByte * ' ';
+
 // Length of `s` without its trailing blanks. Fields are padded with blanks: eight at a time.
 size_t unpadded_size(std::string_view s) {
-  constexpr uint64_t kEightBlanks = 0x2020202020202020ull;
+  // Index of the last byte of a word that is not a blank, 0 to 7.
+  const auto last_other = [](uint64_t word) {
+    return static_cast<size_t>(last_byte(~equal_bytes(word, ' ') & kHighBits));
+  };
   size_t n = s.size();
-  for (uint64_t word; n >= 8; n -= 8) {
-    std::memcpy(&word, s.data() + n - 8, 8);
-    if (word != kEightBlanks) break;
+  for (; n >= 8; n -= 8) {
+    const uint64_t word = load_word(s.data() + n - 8);
+    if (word != kEightBlanks) return n - 8 + last_other(word) + 1;
+  }
+  if (n > 0 && s.size() >= 8) {
+    // Fewer than eight bytes left: the first word holds them, and its others are blanks.
+    const uint64_t word = load_word(s.data());
+    return word == kEightBlanks ? 0 : last_other(word) + 1;
   }
   while (n > 0 && s[n - 1] == ' ') --n;
   return n;
 }
 
-// The number an amount text begins with: its digits and point, and whether a "-" leads it.
+// Whether `s` is nothing but blanks; a field of eight bytes or more takes a few word compares.
+bool all_blank(std::string_view s) {
+  if (s.size() < 8) return unpadded_size(s) == 0;
+  size_t i = 0;
+  for (; i + 8 < s.size(); i += 8)
+    if (load_word(s.data() + i) != kEightBlanks) return false;
+  return load_word(s.data() + s.size() - 8) == kEightBlanks;
+}
+
+// An amount text read once: the text without its outer blanks, as the document holds it, and
+// the number it begins with: its digits and point, whether a "-" leads it and whether it is
+// not 0 (a digit other than 0 among them: no conversion needed to tell).
 struct NumberText {
+  std::string_view text;
   std::string_view digits;
   bool negative = false;
+  bool nonzero = false;
+  bool plain = false;  // the text is the number alone, sign, digits and point: nothing to escape
 };
 
-NumberText number_text(std::string_view text) {
-  text = text.substr(0, unpadded_size(text));  // most amount fields of a row are blank
-  size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+NumberText number_in(std::string_view field) {
+  const char* p = field.data();
+  const char* const end = p + field.size();
+  while (p != end && *p == ' ') ++p;
+  const char* const lead = p;
+  while (p != end && (*p == ' ' || (*p >= '\t' && *p <= '\r'))) ++p;
+  const char* const number = p;
   NumberText n;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) n.negative = text[i++] == '-';
-  const size_t start = i;
-  bool point = false;
-  for (; i < text.size(); ++i) {
-    if (text[i] == '.' && !point)
+  if (p != end && (*p == '+' || *p == '-')) n.negative = *p++ == '-';
+  const char* const start = p;
+  bool point = false, nonzero = false;
+  for (; p != end; ++p) {
+    const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
+    if (digit < 10) {
+      nonzero |= digit != 0;
+    } else if (*p == '.' && !point) {
       point = true;
-    else if (text[i] < '0' || text[i] > '9')
+    } else {
       break;
+    }
   }
-  n.digits = text.substr(start, i - start);
+  n.digits = std::string_view(start, static_cast<size_t>(p - start));
+  n.nonzero = nonzero;
+  // The text ends with the number when only blanks follow it, as they mostly do; otherwise
+  // at its last byte that is not a blank.
+  const std::string_view rest(p, static_cast<size_t>(end - p));
+  const char* last = all_blank(rest) ? p : field.data() + unpadded_size(field);
+  while (last != lead && last[-1] == ' ') --last;
+  n.text = std::string_view(lead, static_cast<size_t>(last - lead));
+  n.plain = number == lead && p == last;
   return n;
 }
 
-// The amount is not 0: a digit other than 0 in its number (no conversion needed to tell).
-bool nonzero(std::string_view text) {
-  for (char c : number_text(text).digits)
-    if (c >= '1' && c <= '9') return true;
-  return false;
+// Most amount fields of a row are blank: those are told at a glance.
+inline NumberText number_text(std::string_view text) {
+  return all_blank(text) ? NumberText() : number_in(text);
+}
+
+// Powers of ten a double holds exactly.
+constexpr auto kExactPowersOfTen = [] {
+  std::array<double, 23> p{};
+  p[0] = 1;
+  for (size_t k = 1; k < p.size(); ++k) p[k] = p[k - 1] * 10;
+  return p;
+}();
+
+// The value of an amount's number. Amounts have few digits: as a whole number below 2^53 over
+// an exact power of ten, one correctly rounded division gives the very double the full
+// conversion gives, at a fraction of its cost; longer numbers take the full conversion.
+double number_value(const NumberText& n) {
+  uint64_t whole = 0;
+  size_t significant = 0, decimals = 0;
+  bool digit = false, point = false;
+  for (char c : n.digits) {
+    if (c == '.') {
+      point = true;
+      continue;
+    }
+    digit = true;
+    if (whole != 0 || c != '0') ++significant;
+    if (significant > 19) break;  // no longer fits 64 bits: left to the full conversion
+    whole = whole * 10 + static_cast<uint64_t>(c - '0');
+    decimals += point;
+  }
+  if (!digit) return 0;
+  double value = 0;
+  if (significant <= 19 && whole <= (uint64_t{1} << 53) && decimals < kExactPowersOfTen.size()) {
+    value = static_cast<double>(whole) / kExactPowersOfTen[decimals];
+  } else {
+    std::from_chars(n.digits.data(), n.digits.data() + n.digits.size(), value,
+                    std::chars_format::fixed);
+  }
+  return n.negative ? -value : value;
 }
 
 }  // namespace
 
 double amount_value(std::string_view text) {
-  const NumberText n = number_text(text);
-  if (n.digits.find_first_of("0123456789") == std::string_view::npos) return 0;
-  double value = 0;
-  std::from_chars(n.digits.data(), n.digits.data() + n.digits.size(), value,
-                  std::chars_format::fixed);
-  return n.negative ? -value : value;
+  return number_value(number_text(text));
 }
 
 std::string format_total(double total) {
@@ -240,35 +347,88 @@ constexpr auto kPlainByte = [] {
   return plain;
 }();
 
+// The bytes of `word` that do not simply stand for themselves: controls (tab, CR and LF
+// included: they are passed on one by one), bytes from 0x80, and < & >. With bit 1 set, "<"
+// (0x3C) reads as ">" (0x3E) and no other byte does: one compare finds both.
+constexpr uint64_t attention_bytes(uint64_t word) {
+  const uint64_t controls = ~((word & kLowBits) + kEachByte * (0x80 - 0x20)) & kHighBits;
+  return (word | controls | equal_bytes(word, '&') | equal_bytes(word | (kEachByte * 2), '>')) &
+         kHighBits;
+}
+
+// Copies the bytes of s[0, n) that stand for themselves, up to the first that needs
+// attention, to `out`; returns how many. Eight bytes are checked and stored at a time, so up
+// to seven more bytes of s may be stored behind them (within out[0, n)).
+size_t copy_plain(char* out, const char* s, size_t n) {
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const uint64_t word = load_word(s + i);
+    std::memcpy(out + i, &word, 8);
+    if (const uint64_t marked = attention_bytes(word)) return i + first_byte(marked);
+  }
+  if (i == n) return n;
+  if (n >= 8) {
+    // The last few bytes: the word ending at n holds them; its first bytes passed already.
+    const uint64_t word = load_word(s + n - 8);
+    std::memcpy(out + n - 8, &word, 8);
+    const uint64_t marked = attention_bytes(word);
+    return marked ? n - 8 + first_byte(marked) : n;
+  }
+  for (; i < n && kPlainByte[static_cast<unsigned char>(s[i])]; ++i) out[i] = s[i];
+  return i;
+}
+
+// Writes text[*i], a byte that needs attention, as the document holds it and moves *i past
+// what it took: a whole reference or UTF-8 sequence passes unchanged.
+char* write_special(char* out, std::string_view text, size_t* i) {
+  const size_t at = *i;
+  const unsigned char c = static_cast<unsigned char>(text[at]);
+  size_t keep = 1;        // bytes passed on as they are
+  std::string_view with;  // or what replaces the byte
+  if (c == '>') {
+    if (at >= 2 && text[at - 1] == ']' && text[at - 2] == ']') with = "&gt;";
+  } else if (c == '<') {
+    with = "&lt;";
+  } else if (c == '&') {
+    keep = reference_length(text.substr(at));
+    if (keep == 0) with = "&amp;";
+  } else if (!kPlainByte[c]) {
+    keep = c < 0x80 ? 0 : utf8_length(text.substr(at));
+    if (keep == 0) with = kReplacement;
+  }
+  if (!with.empty()) {
+    std::memcpy(out, with.data(), with.size());
+    *i = at + 1;
+    return out + with.size();
+  }
+  std::memcpy(out, text.data() + at, keep);
+  *i = at + keep;
+  return out + keep;
+}
+
+// Room character data needs: at most 5 bytes ("&amp;") for each byte of the text.
+constexpr size_t xml_text_room(size_t size) {
+  return 5 * size;
+}
+
+// Writes `text` as append_xml_text does, at `out`, which has xml_text_room(text.size())
+// bytes; returns the end of what it wrote.
+char* write_xml_text(char* out, std::string_view text) {
+  for (size_t i = 0;;) {
+    const size_t plain = copy_plain(out, text.data() + i, text.size() - i);
+    out += plain;
+    i += plain;
+    if (i == text.size()) return out;
+    out = write_special(out, text, &i);
+  }
+}
+
 }  // namespace
 
 void append_xml_text(std::string& out, std::string_view text) {
-  size_t plain = 0;  // start of the bytes not yet copied
-  const auto replace = [&](size_t at, std::string_view with) {
-    out.append(text.substr(plain, at - plain));
-    out.append(with);
-    plain = at + 1;
-  };
-  for (size_t i = 0; i < text.size();) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    if (kPlainByte[c]) {
-      ++i;
-    } else if (c == '>') {
-      if (i >= 2 && text[i - 1] == ']' && text[i - 2] == ']') replace(i, "&gt;");
-      ++i;
-    } else if (c == '<') {
-      replace(i++, "&lt;");
-    } else if (c == '&') {
-      const size_t len = reference_length(text.substr(i));
-      if (len == 0) replace(i++, "&amp;");
-      i += len;
-    } else {
-      const size_t len = c < 0x80 ? 0 : utf8_length(text.substr(i));
-      if (len == 0) replace(i++, kReplacement);
-      i += len;
-    }
-  }
-  out.append(text.substr(plain));
+  const size_t at = out.size();
+  out.resize(at + xml_text_room(text.size()));
+  out.resize(static_cast<size_t>(write_xml_text(out.data() + at, text) - out.data()));
 }
 
 // ---------------------------------------------------------------- the document
@@ -281,40 +441,45 @@ std::string_view rtrim(std::string_view s) {
 
 std::string_view trim(std::string_view s) {
   s = rtrim(s);
-  const size_t b = s.find_first_not_of(' ');
-  return b == std::string_view::npos ? std::string_view() : s.substr(b);
+  size_t b = 0;
+  while (b < s.size() && s[b] == ' ') ++b;
+  return s.substr(b);
+}
+
+// Copies `text` to `out`; returns the end.
+char* put(char* out, std::string_view text) {
+  if (!text.empty()) std::memcpy(out, text.data(), text.size());  // an empty view may hold null
+  return out + text.size();
 }
 
 // Lines through the report output: the first one alone, every later one after CR LF, and
-// CR LF after the last, as append and new line would give them. The lines are passed on in
-// blocks of about 64 KB: the same bytes at a fraction of the calls.
+// CR LF after the last, as append and new line would give them. Lines are gathered in a
+// buffer and passed on in blocks of about 256 KB, always whole lines: the same bytes at a
+// fraction of the calls.
 class DocumentWriter {
  public:
-  explicit DocumentWriter(Runtime& rt) : rt_(rt) { out_.reserve(kBlock + 1024); }
+  explicit DocumentWriter(Runtime& rt) : rt_(rt), buffer_(kBlock) {}
   ~DocumentWriter() { flush(); }
   DocumentWriter(const DocumentWriter&) = delete;
   DocumentWriter& operator=(const DocumentWriter&) = delete;
 
   void raw(std::string_view text) {
-    begin_line(0);
-    out_ += text;
-    end_line();
+    char* p = room(2 + text.size());
+    done(put(begin_line(p, 0), text));
   }
   void start(int indent, std::string_view element, std::string_view attributes = {}) {
-    open_tag(indent, element, attributes);
-    end_line();
+    char* p = room(tag_room(indent, element, attributes));
+    done(open_tag(p, indent, element, attributes));
   }
   void end(int indent, std::string_view element) {
-    begin_line(indent);
-    close_tag(element);
-    end_line();
+    char* p = room(tag_room(indent, element, {}));
+    done(close_tag(begin_line(p, indent), element));
   }
   void value(int indent, std::string_view element, std::string_view text,
              std::string_view attributes = {}) {
-    open_tag(indent, element, attributes);
-    append_xml_text(out_, text);
-    close_tag(element);
-    end_line();
+    char* p = room(tag_room(indent, element, attributes) + xml_text_room(text.size()));
+    p = write_xml_text(open_tag(p, indent, element, attributes), text);
+    done(close_tag(p, element));
   }
   // Elements the schema makes optional and forbids empty: no line for an empty value.
   void optional_value(int indent, std::string_view element, std::string_view text) {
@@ -322,40 +487,57 @@ class DocumentWriter {
   }
   // The line end after the last line.
   void finish() {
-    out_ += "\r\n";
+    done(put(room(2), "\r\n"));
     flush();
   }
 
- private:
-  static constexpr size_t kBlock = 1 << 16;
-
-  void begin_line(int indent) {
-    if (!first_) out_ += "\r\n";
+  // Room for `n` more bytes, the lines gathered so far passed on first when they would not
+  // fit. What is written there counts once done() is given its end.
+  char* room(size_t n) {
+    if (used_ + n > buffer_.size()) {
+      flush();
+      if (n > buffer_.size()) buffer_.resize(n);
+    }
+    return buffer_.data() + used_;
+  }
+  void done(char* end) {
+    used_ = static_cast<size_t>(end - buffer_.data());
     first_ = false;
-    out_.append(static_cast<size_t>(indent), ' ');
   }
-  void end_line() {
-    if (out_.size() >= kBlock) flush();
+
+ private:
+  static constexpr size_t kBlock = 1 << 18;
+
+  // Room for a line's CR LF, indent and both tags.
+  static size_t tag_room(int indent, std::string_view element, std::string_view attributes) {
+    return 2 + static_cast<size_t>(indent) + 2 * element.size() + attributes.size() + 5;
   }
-  void open_tag(int indent, std::string_view element, std::string_view attributes) {
-    begin_line(indent);
-    out_ += '<';
-    out_ += element;
-    out_ += attributes;
-    out_ += '>';
+  char* begin_line(char* p, int indent) {
+    if (!first_) p = put(p, "\r\n");
+    std::memset(p, ' ', static_cast<size_t>(indent));
+    return p + indent;
   }
-  void close_tag(std::string_view element) {
-    out_ += "</";
-    out_ += element;
-    out_ += '>';
+  char* open_tag(char* p, int indent, std::string_view element, std::string_view attributes) {
+    p = begin_line(p, indent);
+    *p++ = '<';
+    p = put(put(p, element), attributes);
+    *p++ = '>';
+    return p;
+  }
+  static char* close_tag(char* p, std::string_view element) {
+    p = put(p, "</");
+    p = put(p, element);
+    *p++ = '>';
+    return p;
   }
   void flush() {
-    if (!out_.empty()) rt_.out.write(out_);
-    out_.clear();
+    if (used_ > 0) rt_.out.write(std::string_view(buffer_.data(), used_));
+    used_ = 0;
   }
 
   Runtime& rt_;
-  std::string out_;
+  std::vector<char> buffer_;
+  size_t used_ = 0;
   bool first_ = true;
 };
 
@@ -428,6 +610,89 @@ void write_header_and_subject(DocumentWriter& w, Runtime& rt) {
   w.end(2, "tns:Podmiot1");
 }
 
+// ---------------------------------------------------------------- the rows
+
+// The fixed text of one line of a row: before the value CR LF (a row is never the first
+// line), the indent and the start tag; after it the end tag. A line without a value has only
+// the first part. Made at compile time in arrays of fixed size, so that a line costs two
+// copies of known length and no arithmetic.
+struct Line {
+  static constexpr size_t kBefore = 48, kAfter = 32;
+  std::array<char, kBefore> before{};
+  std::array<char, kAfter> after{};
+  size_t before_size = 0, after_size = 0;
+};
+
+template <size_t N>
+constexpr void add(std::array<char, N>& to, size_t& size, std::string_view text) {
+  for (char c : text) {
+    if (size == N) throw "a row line too long for its array";  // stops the compilation
+    to[size++] = c;
+  }
+}
+
+constexpr Line line(int indent, std::string_view start) {
+  Line l;
+  add(l.before, l.before_size, "\r\n");
+  for (int i = 0; i < indent; ++i) add(l.before, l.before_size, " ");
+  add(l.before, l.before_size, start);
+  return l;
+}
+
+// The start and the end line of a row, and a line holding one of its values.
+constexpr Line row_start(std::string_view name) {
+  Line l = line(2, "<");
+  add(l.before, l.before_size, name);
+  add(l.before, l.before_size, kRowType);
+  add(l.before, l.before_size, ">");
+  return l;
+}
+constexpr Line row_end(std::string_view name) {
+  Line l = line(2, "</");
+  add(l.before, l.before_size, name);
+  add(l.before, l.before_size, ">");
+  return l;
+}
+constexpr Line value_line(std::string_view name) {
+  Line l = line(4, "<");
+  add(l.before, l.before_size, name);
+  add(l.before, l.before_size, ">");
+  add(l.after, l.after_size, "</");
+  add(l.after, l.after_size, name);
+  add(l.after, l.after_size, ">");
+  return l;
+}
+
+constexpr Line kSalesStart = row_start("tns:SprzedazWiersz");
+constexpr Line kSalesEnd = row_end("tns:SprzedazWiersz");
+constexpr Line kLpSprzedazy = value_line("tns:LpSprzedazy");
+constexpr Line kDataWystawienia = value_line("tns:DataWystawienia");
+constexpr Line kNrDokumentu = value_line("tns:NrDokumentu");
+constexpr Line kNazwaNabywcy = value_line("tns:NazwaNabywcy");
+constexpr Line kAdresNabywcy = value_line("tns:AdresNabywcy");
+constexpr Line kNrKontrahenta = value_line("tns:NrKontrahenta");
+
+constexpr Line kPurchaseStart = row_start("tns:ZakupWiersz");
+constexpr Line kPurchaseEnd = row_end("tns:ZakupWiersz");
+constexpr Line kLpZakupu = value_line("tns:LpZakupu");
+constexpr Line kNazwaWystawcy = value_line("tns:NazwaWystawcy");
+constexpr Line kAdresWystawcy = value_line("tns:AdresWystawcy");
+constexpr Line kNrIdWystawcy = value_line("tns:NrIdWystawcy");
+constexpr Line kNrFaktury = value_line("tns:NrFaktury");
+constexpr Line kDataWplywuFaktury = value_line("tns:DataWplywuFaktury");
+
+// The amount lines tns:K_10 ... tns:K_48, by field number.
+constexpr auto kAmountLines = [] {
+  std::array<Line, 49> lines{};
+  for (int k = 10; k < 49; ++k) {
+    char name[] = "tns:K_00";
+    name[6] = static_cast<char>('0' + k / 10);
+    name[7] = static_cast<char>('0' + k % 10);
+    lines[static_cast<size_t>(k)] = value_line(std::string_view(name, 8));
+  }
+  return lines;
+}();
+
 // One group of amount lines: written whole or not at all.
 struct AmountGroup {
   int first, second;  // field numbers; second 0 for a group of one
@@ -447,94 +712,157 @@ constexpr AmountGroup kPurchaseGroups[] = {{42, 43, false, 43},
                                            {47, 0, false, 47},
                                            {48, 0, false, 48}};
 
-// Positions of the merge work table's fields, found once per document.
+// The most lines a row has: its start and end, six texts, two for each amount group.
+constexpr size_t kMaxRowLines =
+    8 + 2 * std::max(std::size(kSalesGroups), std::size(kPurchaseGroups));
+constexpr size_t kCounterRoom = 24;  // the digits of a row number
+
+// Where a field of the merge work table lies in its records; a missing field reads empty.
+struct FieldSpan {
+  size_t offset = 0, size = 0;
+};
+
+std::string_view field_in(std::string_view record, FieldSpan s) {
+  return std::string_view(record.data() + s.offset, s.size);
+}
+
+// The merge work table's fields, found once per document.
 struct RowFields {
   explicit RowFields(const Table& t)
-      : s_z(t.field_pos("S_Z")),
-        x(t.field_pos("X")),
-        data(t.field_pos("DATA")),
-        nr_dok(t.field_pos("NR_DOK")),
-        nodb(t.field_pos("NODB")),
-        adres(t.field_pos("ADRES")),
-        nip(t.field_pos("NIP")) {
-    for (int k = 10; k <= 48; ++k) amount[k] = t.field_pos("K" + std::to_string(k));
+      : s_z(span(t, "S_Z")),
+        x(span(t, "X")),
+        data(span(t, "DATA")),
+        nr_dok(span(t, "NR_DOK")),
+        nodb(span(t, "NODB")),
+        adres(span(t, "ADRES")),
+        nip(span(t, "NIP")) {
+    for (int k = 10; k <= 48; ++k)
+      amount[static_cast<size_t>(k)] = span(t, "K" + std::to_string(k));
   }
-  int s_z, x, data, nr_dok, nodb, adres, nip;
-  std::array<int, 49> amount{};
+  static FieldSpan span(const Table& t, std::string_view name) {
+    const int pos = t.field_pos(name);
+    if (pos == 0) return {};
+    return {t.field_offset(pos),
+            static_cast<size_t>(t.fields()[static_cast<size_t>(pos - 1)].length)};
+  }
+  FieldSpan s_z, x, data, nr_dok, nodb, adres, nip;
+  std::array<FieldSpan, 49> amount{};
+};
+
+// Writes the lines of one row of the work table into room made for the whole row: no check
+// per line.
+class Row {
+ public:
+  Row(std::string_view record, const RowFields& f, char* out) : record_(record), f_(f), p_(out) {}
+
+  std::string_view operator[](FieldSpan s) const { return field_in(record_, s); }
+  void line(const Line& l) { p_ = before(l); }
+  void value(const Line& l, std::string_view text) {
+    p_ = after(l, write_xml_text(before(l), text));
+  }
+  void optional_value(const Line& l, std::string_view text) {
+    if (!text.empty()) value(l, text);
+  }
+  // An amount line: a text that is a number alone stands for itself.
+  void amount(const Line& l, const NumberText& n) {
+    if (!n.plain) return value(l, n.text);
+    p_ = after(l, put(before(l), n.text));
+  }
+  // The row number: digits, which stand for themselves.
+  void number(const Line& l, long n) {
+    char* p = before(l);
+    p_ = after(l, std::to_chars(p, p + kCounterRoom, n).ptr);
+  }
+  // The amount lines of the groups; their tax is added to *total.
+  template <size_t N>
+  void amounts(const AmountGroup (&groups)[N], double* total) {
+    for (const AmountGroup& g : groups) {
+      const NumberText a = number_text((*this)[f_.amount[static_cast<size_t>(g.first)]]);
+      const NumberText b =
+          g.second ? number_text((*this)[f_.amount[static_cast<size_t>(g.second)]]) : NumberText();
+      if (!a.nonzero && !(g.either && b.nonzero)) continue;
+      amount(kAmountLines[static_cast<size_t>(g.first)], a);
+      if (g.second) amount(kAmountLines[static_cast<size_t>(g.second)], b);
+      if (g.taxed) *total += number_value(g.taxed == g.first ? a : b);
+    }
+  }
+  char* end() const { return p_; }
+
+ private:
+  // Both parts are copied whole, their arrays' full size; only their text counts.
+  char* before(const Line& l) {
+    std::memcpy(p_, l.before.data(), Line::kBefore);
+    return p_ + l.before_size;
+  }
+  static char* after(const Line& l, char* p) {
+    std::memcpy(p, l.after.data(), Line::kAfter);
+    return p + l.after_size;
+  }
+
+  std::string_view record_;
+  const RowFields& f_;
+  char* p_;
 };
 
 class RowSection {
  public:
-  RowSection(DocumentWriter& w, Table& t, const RowFields& f) : w_(w), t_(t), f_(f) {}
+  RowSection(DocumentWriter& w, Table& t, const RowFields& f)
+      : w_(w),
+        t_(t),
+        f_(f),
+        row_room_(xml_text_room(t.record().size()) + kMaxRowLines * (Line::kBefore + Line::kAfter) +
+                  kCounterRoom) {}
 
   // Writes every row of kind `kind` not marked "-", in record order; returns the count.
   template <typename WriteRow>
   long write(std::string_view kind, WriteRow write_row) {
     long count = 0;
     for (t_.go_top(); !t_.eof(); t_.skip()) {
-      if (trim(t_.get_view(f_.x)) == "-") continue;
-      const std::string_view row_kind = trim(t_.get_view(f_.s_z));
+      const std::string_view record = t_.record();
+      if (trim(field_in(record, f_.x)) == "-") continue;
+      const std::string_view row_kind = trim(field_in(record, f_.s_z));
       if (row_kind == "Z") ++purchase_rows_;
-      if (row_kind == kind) write_row(++count);
+      if (row_kind != kind) continue;
+      Row row(record, f_, w_.room(row_room_));
+      write_row(row, ++count);
+      w_.done(row.end());
     }
     return count;
   }
   // Purchase rows (not excluded) seen by the passes so far.
   long purchase_rows() const { return purchase_rows_; }
 
-  std::string_view text(int pos) const { return t_.get_view(pos); }
-  std::string_view counter(long n) {
-    auto r = std::to_chars(number_, number_ + sizeof number_, n);
-    return std::string_view(number_, static_cast<size_t>(r.ptr - number_));
-  }
-
-  // The amount lines of the groups for the current record; their tax is added to *total.
-  template <size_t N>
-  void amounts(const AmountGroup (&groups)[N], double* total) {
-    for (const AmountGroup& g : groups) {
-      const std::string_view a = text(f_.amount[g.first]);
-      const std::string_view b = g.second ? text(f_.amount[g.second]) : std::string_view();
-      if (!nonzero(a) && !(g.either && nonzero(b))) continue;
-      amount_line(g.first);
-      if (g.second) amount_line(g.second);
-      if (g.taxed) *total += amount_value(g.taxed == g.first ? a : b);
-    }
-  }
-
  private:
-  void amount_line(int k) {
-    char name[] = "tns:K_00";
-    name[6] = static_cast<char>('0' + k / 10);
-    name[7] = static_cast<char>('0' + k % 10);
-    w_.value(4, name, trim(text(f_.amount[k])));
-  }
-
   DocumentWriter& w_;
   Table& t_;
   const RowFields& f_;
+  const size_t row_room_;  // the most a row can take, with the lines' whole arrays
   long purchase_rows_ = 0;
-  char number_[24];
 };
+
+std::string counter(long n) {
+  return std::to_string(n);
+}
 
 void write_rows(DocumentWriter& w, Table& jpk) {
   const RowFields f(jpk);
   RowSection rows(w, jpk, f);
 
   double tax = 0;
-  const long sales = rows.write("S", [&](long n) {
-    w.start(2, "tns:SprzedazWiersz", kRowType);
-    w.value(4, "tns:LpSprzedazy", rows.counter(n));
-    w.value(4, "tns:DataWystawienia", trim(rows.text(f.data)));
-    w.value(4, "tns:NrDokumentu", rtrim(rows.text(f.nr_dok)));
-    w.optional_value(4, "tns:NazwaNabywcy", rtrim(rows.text(f.nodb)));
-    w.optional_value(4, "tns:AdresNabywcy", rtrim(rows.text(f.adres)));
-    w.optional_value(4, "tns:NrKontrahenta", rtrim(rows.text(f.nip)));
-    rows.amounts(kSalesGroups, &tax);
-    w.end(2, "tns:SprzedazWiersz");
+  const long sales = rows.write("S", [&](Row& r, long n) {
+    r.line(kSalesStart);
+    r.number(kLpSprzedazy, n);
+    r.value(kDataWystawienia, trim(r[f.data]));
+    r.value(kNrDokumentu, rtrim(r[f.nr_dok]));
+    r.optional_value(kNazwaNabywcy, rtrim(r[f.nodb]));
+    r.optional_value(kAdresNabywcy, rtrim(r[f.adres]));
+    r.optional_value(kNrKontrahenta, rtrim(r[f.nip]));
+    r.amounts(kSalesGroups, &tax);
+    r.line(kSalesEnd);
   });
   if (sales > 0) {
     w.start(2, "tns:SprzedazCtrl");
-    w.value(4, "tns:LiczbaWierszySprzedazy", rows.counter(sales));
+    w.value(4, "tns:LiczbaWierszySprzedazy", counter(sales));
     w.value(4, "tns:PodatekNalezny", format_total(tax));
     w.end(2, "tns:SprzedazCtrl");
   }
@@ -543,20 +871,20 @@ void write_rows(DocumentWriter& w, Table& jpk) {
   // nothing, and the table is past its last record already.
   if (rows.purchase_rows() == 0) return;
   tax = 0;
-  const long purchases = rows.write("Z", [&](long n) {
-    w.start(2, "tns:ZakupWiersz", kRowType);
-    w.value(4, "tns:LpZakupu", rows.counter(n));
-    w.value(4, "tns:NazwaWystawcy", rtrim(rows.text(f.nodb)));
-    w.value(4, "tns:AdresWystawcy", rtrim(rows.text(f.adres)));
-    w.value(4, "tns:NrIdWystawcy", rtrim(rows.text(f.nip)));
-    w.value(4, "tns:NrFaktury", rtrim(rows.text(f.nr_dok)));
-    w.optional_value(4, "tns:DataWplywuFaktury", trim(rows.text(f.data)));
-    rows.amounts(kPurchaseGroups, &tax);
-    w.end(2, "tns:ZakupWiersz");
+  const long purchases = rows.write("Z", [&](Row& r, long n) {
+    r.line(kPurchaseStart);
+    r.number(kLpZakupu, n);
+    r.value(kNazwaWystawcy, rtrim(r[f.nodb]));
+    r.value(kAdresWystawcy, rtrim(r[f.adres]));
+    r.value(kNrIdWystawcy, rtrim(r[f.nip]));
+    r.value(kNrFaktury, rtrim(r[f.nr_dok]));
+    r.optional_value(kDataWplywuFaktury, trim(r[f.data]));
+    r.amounts(kPurchaseGroups, &tax);
+    r.line(kPurchaseEnd);
   });
   if (purchases > 0) {
     w.start(2, "tns:ZakupCtrl");
-    w.value(4, "tns:LiczbaWierszyZakupow", rows.counter(purchases));
+    w.value(4, "tns:LiczbaWierszyZakupow", counter(purchases));
     w.value(4, "tns:PodatekNaliczony", format_total(tax));
     w.end(2, "tns:ZakupCtrl");
   }

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "app/firma.h"
@@ -355,6 +357,65 @@ TEST(Export, SalesAmountGroupsAndTheTaxTotal) {
   }
 }
 
+TEST(Export, AmountTextsAreWrittenAsCharacterData) {
+  // A tax field with a net field beside it: the line is written whenever the text begins with
+  // a number other than 0, and holds the text without its outer blanks.
+  struct Case {
+    const char* text;
+    const char* line;  // the text as the document holds it
+    const char* total;
+  } cases[] = {
+      {"3&4", "3&amp;4", "3.00"},
+      {"2<", "2&lt;", "2.00"},
+      {"7 \xC5\x82", "7 \xC5\x82", "7.00"},
+      {"5\x01", "5\xEF\xBF\xBD", "5.00"},
+      {" \t5", "\t5", "5.00"},
+      {"5\t ", "5\t", "5.00"},
+      {"1.2.3", "1.2.3", "1.20"},
+      {"12,50", "12,50", "12.00"},
+      {"+3.5abc", "+3.5abc", "3.50"},
+      {"-0.5", "-0.5", "-0.50"},
+      {"00042", "00042", "42.00"},
+      {"12345678901234567890", "12345678901234567890", "**************"},
+  };
+  for (const auto& c : cases) {
+    Export e;
+    e.row({{"K16", c.text}});
+    const auto l = e.lines();
+    EXPECT_EQ(amount_lines(l),
+              (std::vector<std::string>{"<tns:K_15></tns:K_15>", value_line("tns:K_16", c.line)}))
+        << c.text;
+    EXPECT_TRUE(has_line(l, value_line("tns:PodatekNalezny", c.total))) << c.text;
+  }
+}
+
+TEST(Export, RowsOfADocumentLargerThanItsOutputBlocksArriveWhole) {
+  // Rows whose texts grow fivefold as character data: the document passes its output on in
+  // blocks many times over, and every row must arrive whole and in order.
+  constexpr int kRows = 1500;
+  const std::string buyer(120, '&'), escaped = [] {
+    std::string s;
+    for (int i = 0; i < 120; ++i) s += "&amp;";
+    return s;
+  }();
+  Export e;
+  for (int r = 1; r <= kRows; ++r) e.row({{"NODB", buyer}, {"NR_DOK", std::to_string(r)}});
+  const std::string doc = e.document();
+  ASSERT_GT(doc.size(), 1u << 20);
+  std::string want;
+  for (int r = 1; r <= kRows; ++r) {
+    const std::string n = std::to_string(r);
+    want += "\r\n  <tns:SprzedazWiersz typ=\"G\">\r\n    " + value_line("tns:LpSprzedazy", n) +
+            "\r\n    " + value_line("tns:DataWystawienia", "2016-07-05") + "\r\n    " +
+            value_line("tns:NrDokumentu", n) + "\r\n    " +
+            value_line("tns:NazwaNabywcy", escaped) + "\r\n  </tns:SprzedazWiersz>";
+  }
+  const size_t first = doc.find("\r\n  <tns:SprzedazWiersz");
+  ASSERT_NE(first, std::string::npos);
+  EXPECT_EQ(doc.substr(first, want.size()), want);
+  EXPECT_EQ(doc.substr(first + want.size(), 22), "\r\n  <tns:SprzedazCtrl>");
+}
+
 TEST(Export, TaxTotalAddsUpOverRows) {
   Export e;
   e.row({{"K16", "23.00"}, {"K18", "8.00"}});
@@ -463,6 +524,64 @@ TEST(Export, AmountValue) {
       {"1e5", 1},       {"-0.00", 0}, {".", 0},        {"00042", 42},  {"-", 0},
   };
   for (const auto& c : cases) EXPECT_DOUBLE_EQ(app::amount_value(c.text), c.want) << c.text;
+}
+
+TEST(Export, AmountValueIsTheNearestDouble) {
+  // Amounts as long and as fine as a double can tell apart, and longer: each must give the
+  // double nearest to its decimal value, as a full conversion of the text does.
+  const char* const texts[] = {
+      "0.1",
+      "0.3",
+      "2.675",
+      "1234567.891",
+      "99999999999999.99",
+      "-0.1",
+      "9007199254740992",
+      "9007199254740993",
+      "9007199254740995",
+      "4503599627370497.5",
+      "1234567890123456789",
+      "12345678901234567891",
+      "0.0000000000000000000001",
+      "0.00000000000000000000001",
+      "0000000000000000000000000012.5",
+      "1.00000000000000000000000000001",
+  };
+  for (const char* text : texts)
+    EXPECT_EQ(app::amount_value(text), std::strtod(text, nullptr)) << text;
+}
+
+TEST(Export, XmlTextFindsAnAwkwardByteWhereverItLies) {
+  // Each byte that needs attention at every place of a text read a word of eight bytes at a
+  // time, in its last few bytes and in texts shorter than a word.
+  struct Case {
+    const char* name;
+    std::string text, want;
+  } cases[] = {
+      {"less-than", "<", "&lt;"},
+      {"bare ampersand", "&", "&amp;"},
+      {"reference", "&amp;", "&amp;"},
+      {"greater-than alone", ">", ">"},
+      {"end of a CDATA section", "]]>", "]]&gt;"},
+      {"two together", "<&", "&lt;&amp;"},
+      {"tab", "\t", "\t"},
+      {"control byte", "\x01", "\xEF\xBF\xBD"},
+      {"NUL", std::string(1, '\0'), "\xEF\xBF\xBD"},
+      {"DEL", "\x7F", "\x7F"},
+      {"UTF-8 letter", "\xC5\x82", "\xC5\x82"},
+      {"code page byte", "\xA2", "\xEF\xBF\xBD"},
+  };
+  for (const auto& c : cases) {
+    for (size_t before = 0; before <= 17; ++before) {
+      for (size_t after : {0, 1, 6, 7, 8, 9, 15}) {
+        const std::string head(before, 'a'), tail(after, 'z');
+        std::string out = "x";
+        app::append_xml_text(out, head + c.text + tail);
+        EXPECT_EQ(out, "x" + head + c.want + tail)
+            << c.name << ", " << before << " bytes before, " << after << " after";
+      }
+    }
+  }
 }
 
 TEST(Export, XmlTextKeepsWellFormedTextAndRepairsTheRest) {
