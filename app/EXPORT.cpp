@@ -840,8 +840,13 @@ class RowSection {
   long purchase_rows_ = 0;
 };
 
-std::string counter(long n) {
-  return std::to_string(n);
+// A section's control: its row count and its tax total.
+void write_control(DocumentWriter& w, std::string_view element, std::string_view count_element,
+                   long count, std::string_view tax_element, double tax) {
+  w.start(2, element);
+  w.value(4, count_element, std::to_string(count));
+  w.value(4, tax_element, format_total(tax));
+  w.end(2, element);
 }
 
 void write_rows(DocumentWriter& w, Table& jpk) {
@@ -860,12 +865,9 @@ void write_rows(DocumentWriter& w, Table& jpk) {
     r.amounts(kSalesGroups, &tax);
     r.line(kSalesEnd);
   });
-  if (sales > 0) {
-    w.start(2, "tns:SprzedazCtrl");
-    w.value(4, "tns:LiczbaWierszySprzedazy", counter(sales));
-    w.value(4, "tns:PodatekNalezny", format_total(tax));
-    w.end(2, "tns:SprzedazCtrl");
-  }
+  if (sales > 0)
+    write_control(w, "tns:SprzedazCtrl", "tns:LiczbaWierszySprzedazy", sales, "tns:PodatekNalezny",
+                  tax);
 
   // The sales pass has seen every row: without purchase rows a second pass would write
   // nothing, and the table is past its last record already.
@@ -882,12 +884,9 @@ void write_rows(DocumentWriter& w, Table& jpk) {
     r.amounts(kPurchaseGroups, &tax);
     r.line(kPurchaseEnd);
   });
-  if (purchases > 0) {
-    w.start(2, "tns:ZakupCtrl");
-    w.value(4, "tns:LiczbaWierszyZakupow", counter(purchases));
-    w.value(4, "tns:PodatekNaliczony", format_total(tax));
-    w.end(2, "tns:ZakupCtrl");
-  }
+  if (purchases > 0)
+    write_control(w, "tns:ZakupCtrl", "tns:LiczbaWierszyZakupow", purchases, "tns:PodatekNaliczony",
+                  tax);
 }
 
 }  // namespace
