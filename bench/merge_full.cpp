@@ -2,11 +2,13 @@
 // 15 000 sales rows (about 3 million lines): selection, reading with its viewers, both
 // forms, the folder prompt and the document. Compared with copying the same input bytes
 // and writing the same output bytes with plain buffered I/O in the same run. The merge
-// runs in a child process so that its peak memory is its own.
+// runs in a child process so that its peak memory is its own; the document's rows are
+// counted afterwards, outside the measured time.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -32,7 +34,7 @@ namespace {
 constexpr int kFiles = 10;
 constexpr int kRows = 15000;
 
-// The merge as a user makes it; exit status 0 when the document holds every row.
+// The merge as a user makes it; exit status 0 when MAIN ends normally.
 int merge(const fs::path& dir) {
   platform::FixedClock clock({2026, 12, 11, 12, 0, 0, 0});
   platform::ScriptedTerminal term(clock);
@@ -43,15 +45,36 @@ int merge(const fs::path& dir) {
   term.type(key::kEsc);
   for (int i = 0; i < kFiles; ++i) term.type(key::kEsc);  // reading viewers
   term.type({key::kPgDn, key::kPgDn, key::kEnter, key::kEsc});
-  if (app::MAIN(rt) != 0) return 4;
+  return app::MAIN(rt) == 0 ? 0 : 4;
+}
+
+// Sales rows in the merged document, counted after the timed merge.
+long rows_in_document(const fs::path& dir) {
   std::FILE* f = std::fopen((dir / "jpk_vat" / "jpk_vat.xml").c_str(), "rb");
-  if (!f) return 5;
+  if (!f) return -1;
   long rows = 0;
   char line[512];
   while (std::fgets(line, sizeof line, f))
     if (std::string_view(line).find("<tns:SprzedazWiersz") != std::string_view::npos) ++rows;
   std::fclose(f);
-  return rows == static_cast<long>(kFiles) * kRows ? 0 : 6;
+  return rows;
+}
+
+struct MergeRun {
+  double seconds, peak_mb;
+  int status;
+};
+
+// One merge in a child process, so that its peak memory is its own.
+MergeRun run_merge(const fs::path& dir) {
+  const auto t0 = std::chrono::steady_clock::now();
+  pid_t pid = fork();
+  if (pid == 0) _exit(merge(dir));
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  return {seconds_since(t0), usage.ru_maxrss / 1024.0,
+          WIFEXITED(status) ? WEXITSTATUS(status) : 99};
 }
 
 // Plain buffered I/O: read every input and write a copy of it, then write as many bytes
@@ -93,24 +116,23 @@ int main() {
     input += size_of(p);
   }
 
-  auto t0 = std::chrono::steady_clock::now();
-  pid_t pid = fork();
-  if (pid == 0) _exit(merge(dir));
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
-  const double merged = seconds_since(t0);
-  const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 99;
+  // The faster of two merges and of two plain runs: a busy moment flatters neither side.
+  MergeRun run = run_merge(dir);
+  const MergeRun again = run_merge(dir);
+  const double peak = std::max(run.peak_mb, again.peak_mb);
+  if (again.status == 0 && again.seconds < run.seconds) run = again;
+  const long rows = rows_in_document(dir);
+  const int code = run.status != 0 ? run.status : rows == static_cast<long>(kFiles) * kRows ? 0 : 6;
 
   const uint64_t output =
       size_of(dir / "jpk_vat" / "jpk_vat.xml") + size_of(dir / "jpk_rob" / "jpk01.dbf");
   // The reading reports are copies of the inputs: plain I/O copies them once too.
-  const double plain = plain_io(dir, output);
+  const double plain = std::min(plain_io(dir, output), plain_io(dir, output));
   fs::remove_all(dir);
 
   std::printf("input %.1f MB in %d files, output %.1f MB; merge %.2f s, plain I/O %.2f s (%s)\n",
-              input / 1e6, kFiles, output / 1e6, merged, plain,
+              input / 1e6, kFiles, output / 1e6, run.seconds, plain,
               code == 0 ? "all rows merged" : "FAILED");
-  std::printf("merge_full ratio=%.2f peak_mb=%.1f\n", merged / plain, usage.ru_maxrss / 1024.0);
+  std::printf("merge_full ratio=%.2f peak_mb=%.1f\n", run.seconds / plain, peak);
   return code;
 }
