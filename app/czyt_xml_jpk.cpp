@@ -31,26 +31,6 @@ std::string_view element_value(std::string_view line) {
 
 namespace {
 
-// Letters a-z as A-Z, every other byte as it is.
-constexpr auto kUpper = [] {
-  std::array<char, 256> t{};
-  for (int c = 0; c < 256; ++c)
-    t[static_cast<size_t>(c)] = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-  return t;
-}();
-
-char upper(char c) {
-  return kUpper[static_cast<unsigned char>(c)];
-}
-
-// `text` begins with `pattern` (upper case), letters a-z of the text taken as upper case.
-bool begins_with(std::string_view text, std::string_view pattern) {
-  if (text.size() < pattern.size()) return false;
-  for (size_t i = 0; i < pattern.size(); ++i)
-    if (upper(text[i]) != pattern[i]) return false;
-  return true;
-}
-
 // Leading blanks, tabs, CRs and LFs off.
 std::string_view strip_leading(std::string_view line) {
   size_t i = 0;

@@ -14,18 +14,6 @@ namespace {
 constexpr std::string_view kRowStart = "<TNS:SPRZEDAZWIERSZ";
 constexpr std::string_view kRowEnd = "</TNS:SPRZEDAZWIERSZ";
 
-char upper(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-// `text` begins with `pattern` (upper case), letters a-z of the text taken as upper case.
-bool begins_with(std::string_view text, std::string_view pattern) {
-  if (text.size() < pattern.size()) return false;
-  for (size_t i = 0; i < pattern.size(); ++i)
-    if (upper(text[i]) != pattern[i]) return false;
-  return true;
-}
-
 // What a "<" at `at` tells.
 void note_lt(std::string_view line, size_t at, LineScan& s) {
   const std::string_view rest = line.substr(at);

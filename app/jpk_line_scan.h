@@ -1,5 +1,6 @@
 // One pass over a cleaned source line that finds what the reading rules look for: where the
-// element value lies and whether the line starts or ends a sales row anywhere.
+// element value lies and whether the line starts or ends a sales row anywhere; and the
+// case-blind comparison the rules use.
 #pragma once
 
 #include <cstddef>
@@ -25,5 +26,18 @@ struct LineScan {
 };
 
 LineScan scan_line(std::string_view line);
+
+// The reading rules compare letters a-z as A-Z.
+inline char upper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// `text` begins with `pattern` (upper case), letters a-z of the text taken as upper case.
+inline bool begins_with(std::string_view text, std::string_view pattern) {
+  if (text.size() < pattern.size()) return false;
+  for (size_t i = 0; i < pattern.size(); ++i)
+    if (upper(text[i]) != pattern[i]) return false;
+  return true;
+}
 
 }  // namespace app
