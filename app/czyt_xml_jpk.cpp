@@ -157,15 +157,16 @@ class FileReader {
  private:
   // Applies the first rule that fits the line; false when a row could not be stored.
   bool interpret(std::string_view line) {
-    const bool tns = begins_with(line, "<TNS:");
-    const char kind = tns && line.size() > 5 ? upper(line[5]) : '\0';
+    const FoldedHead head(line);
+    const bool tns = head.begins_with("<TNS:");
+    const char kind = tns ? head[5] : '\0';
     const LineScan scan = scan_line(line);
     if (kind == 'D') {
-      if (begins_with(line, "<TNS:DATAOD")) {
+      if (head.begins_with("<TNS:DATAOD")) {
         rt_.vars.DATA_OD.assign(scan.value(line));
         return true;
       }
-      if (begins_with(line, "<TNS:DATADO")) {
+      if (head.begins_with("<TNS:DATADO")) {
         rt_.vars.DATA_DO.assign(scan.value(line));
         return true;
       }
@@ -193,7 +194,7 @@ class FileReader {
     if (!in_row_ || kind == '\0') return true;
     // The rules of a row, picked by the first letter of the element name.
     const auto take = [&](std::string_view pattern, int member) {
-      if (!begins_with(line, pattern)) return false;
+      if (!head.begins_with(pattern)) return false;
       row_.set(member, scan.value(line));
       return true;
     };
@@ -212,10 +213,10 @@ class FileReader {
         take("<TNS:ADRES", members_.adres);
         break;
       case 'K':
-        if (begins_with(line, "<TNS:K_")) {
+        if (head.begins_with("<TNS:K_")) {
           auto& pole = rt_.vars.POLE;
           pole.assign("M_K");
-          for (size_t i = 7; i < 9 && i < line.size(); ++i) pole += upper(line[i]);
+          for (size_t i = 7; i < 9 && i < line.size(); ++i) pole += head[i];
           row_.set(amount_member(members_, line), scan.value(line));
         }
         break;

@@ -69,6 +69,21 @@ Marks marks(std::string_view line, size_t at) {
 
 }  // namespace
 
+FoldedHead::FoldedHead(std::string_view line) : size_(line.size() < kSize ? line.size() : kSize) {
+#if defined(__SSE2__) || defined(_M_X64)
+  if (size_ == kSize) {
+    // a-z are the bytes above 0x60 and below 0x7B (bytes from 0x80 compare as negative).
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data()));
+    const __m128i lower = _mm_and_si128(_mm_cmpgt_epi8(block, _mm_set1_epi8('a' - 1)),
+                                        _mm_cmplt_epi8(block, _mm_set1_epi8('z' + 1)));
+    const __m128i folded = _mm_sub_epi8(block, _mm_and_si128(lower, _mm_set1_epi8(0x20)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(bytes_), folded);
+    return;
+  }
+#endif
+  for (size_t i = 0; i < size_; ++i) bytes_[i] = upper(line[i]);
+}
+
 LineScan scan_line(std::string_view line) {
   LineScan s;
   for (size_t i = 0; i < line.size(); i += 16) {

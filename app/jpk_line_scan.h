@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string_view>
 
 namespace app {
@@ -39,5 +40,23 @@ inline bool begins_with(std::string_view text, std::string_view pattern) {
     if (upper(text[i]) != pattern[i]) return false;
   return true;
 }
+
+// The first bytes of a line with a-z as A-Z, made once per line so that the rules' patterns
+// (all shorter) are compared as plain bytes.
+class FoldedHead {
+ public:
+  static constexpr size_t kSize = 16;
+  explicit FoldedHead(std::string_view line);
+  // The line begins with `pattern` (upper case, at most kSize bytes), a-z taken as A-Z.
+  bool begins_with(std::string_view pattern) const {
+    return pattern.size() <= size_ && std::memcmp(bytes_, pattern.data(), pattern.size()) == 0;
+  }
+  // Byte `i` (below kSize) folded, or '\0' past the line's end.
+  char operator[](size_t i) const { return i < size_ ? bytes_[i] : '\0'; }
+
+ private:
+  char bytes_[kSize];
+  size_t size_;
+};
 
 }  // namespace app

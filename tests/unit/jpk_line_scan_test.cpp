@@ -91,3 +91,26 @@ TEST(JpkLineScan, AgreesWithTheRulesOnRandomLines) {
     expect_same(line);
   }
 }
+
+TEST(JpkLineScan, FoldedHeadComparesAsTheRulesDo) {
+  // Every byte value at every place of lines shorter and longer than the folded head: the
+  // head compares like the byte-by-byte rule, a-z as A-Z and nothing else changed.
+  const std::string_view patterns[] = {"<TNS:", "<TNS:K_", "<TNS:DATAWYST", "`{@[", "\x80\xE1"};
+  for (size_t length : {0, 1, 5, 13, 15, 16, 17, 40}) {
+    for (int byte = 0; byte < 256; ++byte) {
+      for (size_t at = 0; at < std::min<size_t>(length, 17); ++at) {
+        std::string line = std::string("<tNs:K_datawyst") + std::string(40, 'x');
+        line.resize(length);
+        line[at] = static_cast<char>(byte);
+        const std::unique_ptr<char[]> bytes(new char[length]);
+        std::copy(line.begin(), line.end(), bytes.get());
+        const std::string_view view(bytes.get(), length);
+        const app::FoldedHead head(view);
+        for (std::string_view p : patterns)
+          ASSERT_EQ(head.begins_with(p), app::begins_with(view, p)) << line << " / " << p;
+        for (size_t i = 0; i < app::FoldedHead::kSize; ++i)
+          ASSERT_EQ(head[i], i < length ? app::upper(view[i]) : '\0') << line << " at " << i;
+      }
+    }
+  }
+}
