@@ -163,15 +163,6 @@ size_t unpadded_size(std::string_view s) {
   return n;
 }
 
-// Whether `s` is nothing but blanks; a field of eight bytes or more takes a few word compares.
-bool all_blank(std::string_view s) {
-  if (s.size() < 8) return unpadded_size(s) == 0;
-  size_t i = 0;
-  for (; i + 8 < s.size(); i += 8)
-    if (load_word(s.data() + i) != kEightBlanks) return false;
-  return load_word(s.data() + s.size() - 8) == kEightBlanks;
-}
-
 // An amount text read once: the text without its outer blanks, as the document holds it, and
 // the number it begins with: its digits and point, whether a "-" leads it and whether it is
 // not 0 (a digit other than 0 among them: no conversion needed to tell).

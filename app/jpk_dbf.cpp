@@ -55,25 +55,27 @@ std::string work_table_spec(const Runtime& rt) {
 
 namespace {
 
-// True when every byte of `text` is a blank; fields are long runs of blanks, so eight at a time.
-bool all_blank(std::string_view text) {
-  constexpr uint64_t kEightBlanks = 0x2020202020202020ull;
-  size_t i = 0;
-  for (uint64_t word; i + 8 <= text.size(); i += 8) {
-    std::memcpy(&word, text.data() + i, 8);
-    if (word != kEightBlanks) return false;
-  }
-  for (; i < text.size(); ++i)
-    if (text[i] != ' ') return false;
-  return true;
-}
-
 // "     7": a row number right-aligned in six characters; asterisks beyond six digits.
 void set_row_number(std::string& text, long n) {
   text.assign(6, '*');
   if (n < 0 || n > 999999) return;
   for (int i = 5; i >= 0; --i, n /= 10)
     text[static_cast<size_t>(i)] = n || i == 5 ? static_cast<char>('0' + n % 10) : ' ';
+}
+
+// Cutting `value` after `keep` bytes loses more than blanks.
+bool loses_text(std::string_view value, size_t keep) {
+  return keep < value.size() && !all_blank(value.substr(keep));
+}
+
+// A member as clearing leaves it: blanks of `width`, or an empty text for a width below 0.
+void clear_member(std::string& member, int width) {
+  if (width < 0)
+    member.clear();
+  else if (member.size() == static_cast<size_t>(width))
+    std::memset(member.data(), ' ', member.size());
+  else
+    member.assign(static_cast<size_t>(width), ' ');
 }
 
 bool is_continuation(unsigned char c) {
@@ -87,6 +89,20 @@ bool is_reference_byte(unsigned char c) {
 }
 
 }  // namespace
+
+bool all_blank(std::string_view text) {
+  // Fields are long runs of blanks: eight bytes at a time, the last eight overlapping.
+  constexpr uint64_t kEightBlanks = 0x2020202020202020ull;
+  const auto blank_word = [&](size_t at) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + at, 8);
+    return word == kEightBlanks;
+  };
+  if (text.size() < 8) return text.find_first_not_of(' ') == std::string_view::npos;
+  for (size_t i = 0; i + 8 < text.size(); i += 8)
+    if (!blank_word(i)) return false;
+  return blank_word(text.size() - 8);
+}
 
 size_t field_cut(std::string_view text, size_t width) {
   if (text.size() <= width) return text.size();
@@ -138,17 +154,7 @@ void ZERUJ_ZMIENNE(Runtime& rt) {
 }
 
 void ZERUJ_ZMIENNE(Runtime& rt, const RowBufferMap& map) {
-  auto& row = rt.vars.row;
-  for (const auto& c : map.cleared) {
-    std::string& m = row.at(c.member);
-    const size_t width = static_cast<size_t>(c.width);
-    if (c.width < 0)
-      m.clear();
-    else if (m.size() == width)
-      std::memset(m.data(), ' ', width);
-    else
-      m.assign(width, ' ');
-  }
+  for (const auto& c : map.cleared) clear_member(rt.vars.row.at(c.member), c.width);
 }
 
 bool TWORZ_JPK_DBF(Runtime& rt) {
@@ -232,7 +238,7 @@ bool DODAJ_ZMIENNE(Runtime& rt, const RowBufferMap& map, int* values_cut) {
     if (static_cast<int>(i) == m.table_lp_new) set_row_number(text, jpk->recno());
     const std::string_view value = text;
     const size_t keep = field_cut(value, static_cast<size_t>(fields[i].length));
-    if (values_cut && keep < value.size() && !all_blank(value.substr(keep))) ++*values_cut;
+    if (values_cut && loses_text(value, keep)) ++*values_cut;
     // The new record is blank: only values with something in them need storing.
     const std::string_view kept = value.substr(0, keep);
     if (!all_blank(kept)) ok = jpk->put(static_cast<int>(i) + 1, kept) && ok;
@@ -274,7 +280,7 @@ void RowBufferWriter::mirror(int member) {
   char* dst = record_.data() + offset_[static_cast<size_t>(field)];
   std::memcpy(dst, value.data(), keep);
   std::memset(dst + keep, ' ', width - keep);
-  const char cut = keep < value.size() && !all_blank(value.substr(keep));
+  const char cut = loses_text(value, keep);
   cuts_ += cut - cut_[m];
   cut_[m] = cut;
 }
@@ -283,13 +289,7 @@ void RowBufferWriter::blank(int member) {
   const size_t m = static_cast<size_t>(member);
   const int width = clear_width_[m];
   if (width == -2) return;
-  std::string& text = rt_.vars.row.at(member);
-  if (width < 0)
-    text.clear();
-  else if (text.size() == static_cast<size_t>(width))
-    std::memset(text.data(), ' ', text.size());
-  else
-    text.assign(static_cast<size_t>(width), ' ');
+  clear_member(rt_.vars.row.at(member), width);
   // Blanks fit any field: the field becomes blank and the member no longer counts as cut.
   const int field = map_.field_of_member[m];
   if (!table_ || field < 0) return;

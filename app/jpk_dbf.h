@@ -92,6 +92,9 @@ void ZERUJ_ZMIENNE(Runtime& rt, const RowBufferMap& map);
 bool DODAJ_ZMIENNE(Runtime& rt, int* values_cut = nullptr);
 bool DODAJ_ZMIENNE(Runtime& rt, const RowBufferMap& map, int* values_cut);
 
+// True when every byte of `text` is a blank (fields are padded with blanks).
+bool all_blank(std::string_view text);
+
 // How many leading bytes of `text` go into a field of `width` bytes: all of them when they
 // fit; otherwise at most `width`, moved back so that the kept text ends neither inside a
 // UTF-8 sequence nor inside an entity reference such as "&amp;".

@@ -245,3 +245,14 @@ TEST(JpkDbf, RowBufferWriterGivesWhatClearingAndAppendingGive) {
     }
   }
 }
+
+TEST(JpkDbf, AllBlankSeesAnyOtherByteWhereverItStands) {
+  for (size_t size : {0, 1, 7, 8, 9, 15, 16, 17, 20, 120}) {
+    EXPECT_TRUE(app::all_blank(std::string(size, ' '))) << size;
+    for (size_t at = 0; at < size; ++at) {
+      std::string text(size, ' ');
+      text[at] = 'x';
+      EXPECT_FALSE(app::all_blank(text)) << size << " at " << at;
+    }
+  }
+}
