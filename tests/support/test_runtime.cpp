@@ -49,7 +49,7 @@ std::filesystem::path fixtures_dir() {
 }
 
 std::filesystem::path schema_dir() {
-  return std::filesystem::path(SPAJAK_SOURCE_DIR).parent_path() / "shared" / "jpk-schema";
+  return fixtures_dir() / "jpk-schema";
 }
 
 int run_command(const std::string& command, std::string* out) {
